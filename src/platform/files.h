@@ -1,0 +1,103 @@
+// Files: the existence test, reading whole files, and outputs that appear
+// only when they are complete.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillora::files {
+
+// True when an entry of any kind (file, directory, link, ...) exists at
+// exactly this path.
+bool exists(const std::string& path) noexcept;
+
+// A sequence of bytes read from the front: a file or a block of memory.
+class Reader {
+public:
+    virtual ~Reader() = default;
+    // Bytes not read yet.
+    virtual std::uint64_t remaining() const noexcept = 0;
+    // Reads up to n bytes; returns how many were read (less only at the end).
+    virtual std::size_t read(void* buffer, std::size_t n) = 0;
+    // Skips up to n bytes; returns how many were skipped.
+    virtual std::uint64_t skip(std::uint64_t n) = 0;
+};
+
+// Reads from a block of memory that outlives the reader.
+class MemoryReader final : public Reader {
+public:
+    MemoryReader(const void* data, std::size_t size) noexcept
+        : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+    std::uint64_t remaining() const noexcept override { return size_ - position_; }
+    std::size_t read(void* buffer, std::size_t n) override;
+    std::uint64_t skip(std::uint64_t n) override;
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t position_ = 0;
+};
+
+// A file opened for reading. Fails with "Cannot open file "%s". %s".
+class InputFile final : public Reader {
+public:
+    explicit InputFile(const std::string& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    const std::string& path() const noexcept { return path_; }
+    // Size of the file when it was opened.
+    std::uint64_t size() const noexcept { return size_; }
+    std::uint64_t remaining() const noexcept override { return size_ - position_; }
+    std::uint64_t position() const noexcept { return position_; }
+    std::size_t read(void* buffer, std::size_t n) override;
+    std::uint64_t skip(std::uint64_t n) override;
+    // The rest of the file.
+    std::vector<std::uint8_t> read_rest();
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+    std::uint64_t position_ = 0;
+};
+
+// The whole content of a file. Fails with "Cannot open file "%s". %s".
+std::vector<std::uint8_t> read_file(const std::string& path);
+
+// A file being written. The bytes go to a temporary file beside the target;
+// commit() renames it over the target. Destroyed without commit, the
+// temporary file is removed and the target is untouched.
+// Creation fails with "Cannot create file "%s". %s" when the folder is
+// missing or not writable, when an existing target may not be written, or
+// when the target is the file named by `source` (the file being converted).
+class OutputFile {
+public:
+    explicit OutputFile(const std::string& path, const std::string& source = {});
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    const std::string& path() const noexcept { return path_; }
+    void write(const void* data, std::size_t n);
+    void commit();
+
+private:
+    [[noreturn]] void fail(int err);
+
+    std::string path_;
+    std::string temp_;
+    int fd_ = -1;
+};
+
+// Writes a whole file atomically.
+void write_file(const std::string& path, const void* data, std::size_t n,
+                const std::string& source = {});
+
+// The default reason text when the target is the source itself.
+inline constexpr const char* kOutputIsSource = "The output file is the source file";
+
+}  // namespace quillora::files
