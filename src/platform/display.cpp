@@ -11,22 +11,32 @@ std::atomic<int> g_icon_h{32};
 }  // namespace
 
 int normalised_depth(int bits) noexcept {
-    if (bits >= 24) return bits == 24 ? 24 : 32;
-    if (bits >= 15) return 16;
+    if (bits >= 24)
+        return bits == 24 ? 24 : 32;
+    if (bits >= 15)
+        return 16;
     return 8;
 }
 
-int screen_depth() noexcept { return g_depth.load(std::memory_order_relaxed); }
+int screen_depth() noexcept {
+    return g_depth.load(std::memory_order_relaxed);
+}
 
 void set_screen_depth(int bits) noexcept {
     g_depth = normalised_depth(bits);
     g_startup = normalised_depth(bits);
 }
 
-int startup_depth() noexcept { return g_startup.load(std::memory_order_relaxed); }
-void set_startup_depth(int bits) noexcept { g_startup = normalised_depth(bits); }
+int startup_depth() noexcept {
+    return g_startup.load(std::memory_order_relaxed);
+}
+void set_startup_depth(int bits) noexcept {
+    g_startup = normalised_depth(bits);
+}
 
-Size system_icon_size() noexcept { return {g_icon_w.load(), g_icon_h.load()}; }
+Size system_icon_size() noexcept {
+    return {g_icon_w.load(), g_icon_h.load()};
+}
 
 void set_system_icon_size(Size size) noexcept {
     g_icon_w = size.width;

@@ -30,13 +30,13 @@ int normalised_depth(int bits) noexcept;
 
 // Restores every fact to its default for as long as it lives (for tests).
 class ScopedDisplay {
-public:
+  public:
     explicit ScopedDisplay(int depth, Size icon = {32, 32}) noexcept;
     ~ScopedDisplay();
     ScopedDisplay(const ScopedDisplay&) = delete;
     ScopedDisplay& operator=(const ScopedDisplay&) = delete;
 
-private:
+  private:
     int depth_, startup_;
     Size icon_;
 };

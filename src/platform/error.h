@@ -11,7 +11,7 @@
 namespace quillora {
 
 class Error : public std::runtime_error {
-public:
+  public:
     explicit Error(const std::string& message,
                    std::source_location where = std::source_location::current());
 
@@ -20,7 +20,7 @@ public:
     // The place as exactly 8 upper-case hexadecimal digits.
     std::string place_code() const;
 
-private:
+  private:
     std::uint32_t place_;
 };
 

@@ -22,21 +22,25 @@ bool exists(const std::string& path) noexcept {
 // ---------------------------------------------------------------------------
 
 std::size_t MemoryReader::read(void* buffer, std::size_t n) {
-    if (n > size_ - position_) n = size_ - position_;
-    if (n > 0) std::memcpy(buffer, data_ + position_, n);
+    if (n > size_ - position_)
+        n = size_ - position_;
+    if (n > 0)
+        std::memcpy(buffer, data_ + position_, n);
     position_ += n;
     return n;
 }
 
 std::uint64_t MemoryReader::skip(std::uint64_t n) {
-    if (n > size_ - position_) n = size_ - position_;
+    if (n > size_ - position_)
+        n = size_ - position_;
     position_ += static_cast<std::size_t>(n);
     return n;
 }
 
 InputFile::InputFile(const std::string& path) : path_(path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) fail_cannot_open(path, errno);
+    if (fd_ < 0)
+        fail_cannot_open(path, errno);
     struct stat st;
     if (::fstat(fd_, &st) != 0) {
         int err = errno;
@@ -51,29 +55,35 @@ InputFile::InputFile(const std::string& path) : path_(path) {
 }
 
 InputFile::~InputFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 std::size_t InputFile::read(void* buffer, std::size_t n) {
-    if (n > remaining()) n = static_cast<std::size_t>(remaining());
+    if (n > remaining())
+        n = static_cast<std::size_t>(remaining());
     auto* out = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < n) {
         ssize_t got = ::read(fd_, out + done, n - done);
         if (got < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             throw Error(std::string(kStreamReadError));
         }
-        if (got == 0) break;  // the file shrank after it was opened
+        if (got == 0)
+            break;  // the file shrank after it was opened
         done += static_cast<std::size_t>(got);
     }
     position_ += done;
-    if (done < n) size_ = position_;
+    if (done < n)
+        size_ = position_;
     return done;
 }
 
 std::uint64_t InputFile::skip(std::uint64_t n) {
-    if (n > remaining()) n = remaining();
+    if (n > remaining())
+        n = remaining();
     if (::lseek(fd_, static_cast<off_t>(position_ + n), SEEK_SET) < 0) {
         throw Error(std::string(kStreamReadError));
     }
@@ -113,8 +123,10 @@ mode_t current_umask() {
 
 std::string folder_of(const std::string& path) {
     auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
@@ -132,10 +144,12 @@ OutputFile::OutputFile(const std::string& path, const std::string& source) : pat
     }
     mode_t mode = 0666 & ~current_umask();
     if (target_exists) {
-        if (S_ISDIR(target.st_mode)) fail(EISDIR);
+        if (S_ISDIR(target.st_mode))
+            fail(EISDIR);
         // A file without any write permission is read-only, even for a user
         // whom the system would let write it.
-        if ((target.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) fail(EACCES);
+        if ((target.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)
+            fail(EACCES);
         mode = target.st_mode & 07777;
     }
     std::string folder = folder_of(path);
@@ -150,18 +164,23 @@ OutputFile::OutputFile(const std::string& path, const std::string& source) : pat
 }
 
 OutputFile::~OutputFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (fd_ >= 0)
+        ::close(fd_);
+    if (!temp_.empty())
+        ::unlink(temp_.c_str());
 }
 
-void OutputFile::fail(int err) { fail_cannot_create(path_, system_error_text(err)); }
+void OutputFile::fail(int err) {
+    fail_cannot_create(path_, system_error_text(err));
+}
 
 void OutputFile::write(const void* data, std::size_t n) {
     const auto* in = static_cast<const unsigned char*>(data);
     while (n > 0) {
         ssize_t put = ::write(fd_, in, n);
         if (put < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             throw Error("Stream write error");
         }
         in += put;
@@ -172,8 +191,10 @@ void OutputFile::write(const void* data, std::size_t n) {
 void OutputFile::commit() {
     int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) throw Error("Stream write error");
-    if (::rename(temp_.c_str(), path_.c_str()) != 0) fail(errno);
+    if (::close(fd) != 0)
+        throw Error("Stream write error");
+    if (::rename(temp_.c_str(), path_.c_str()) != 0)
+        fail(errno);
     temp_.clear();
 }
 

@@ -15,7 +15,7 @@ bool exists(const std::string& path) noexcept;
 
 // A sequence of bytes read from the front: a file or a block of memory.
 class Reader {
-public:
+  public:
     virtual ~Reader() = default;
     // Bytes not read yet.
     virtual std::uint64_t remaining() const noexcept = 0;
@@ -27,14 +27,14 @@ public:
 
 // Reads from a block of memory that outlives the reader.
 class MemoryReader final : public Reader {
-public:
+  public:
     MemoryReader(const void* data, std::size_t size) noexcept
         : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
     std::uint64_t remaining() const noexcept override { return size_ - position_; }
     std::size_t read(void* buffer, std::size_t n) override;
     std::uint64_t skip(std::uint64_t n) override;
 
-private:
+  private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t position_ = 0;
@@ -42,7 +42,7 @@ private:
 
 // A file opened for reading. Fails with "Cannot open file "%s". %s".
 class InputFile final : public Reader {
-public:
+  public:
     explicit InputFile(const std::string& path);
     ~InputFile();
     InputFile(const InputFile&) = delete;
@@ -58,7 +58,7 @@ public:
     // The rest of the file.
     std::vector<std::uint8_t> read_rest();
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
     std::uint64_t size_ = 0;
@@ -75,7 +75,7 @@ std::vector<std::uint8_t> read_file(const std::string& path);
 // missing or not writable, when an existing target may not be written, or
 // when the target is the file named by `source` (the file being converted).
 class OutputFile {
-public:
+  public:
     explicit OutputFile(const std::string& path, const std::string& source = {});
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -85,7 +85,7 @@ public:
     void write(const void* data, std::size_t n);
     void commit();
 
-private:
+  private:
     [[noreturn]] void fail(int err);
 
     std::string path_;
