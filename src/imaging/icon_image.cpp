@@ -1,0 +1,350 @@
+#include "imaging/icon_image.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "imaging/png.h"
+#include "platform/error.h"
+
+namespace quillora {
+namespace {
+
+[[noreturn]] void fail_image() { throw Error(std::string(kOutOfResources)); }
+
+std::uint16_t u16(const std::uint8_t* p) noexcept {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+std::uint32_t u32(const std::uint8_t* p) noexcept {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
+}
+
+// The stored value of pixel x of a row at any depth.
+std::uint32_t get_pixel(const std::uint8_t* row, int x, int bpp) noexcept {
+    const auto i = static_cast<std::size_t>(x);
+    switch (bpp) {
+        case 1:
+            return (row[i >> 3] >> (7 - (i & 7))) & 1u;
+        case 4:
+            return (row[i >> 1] >> ((i & 1) ? 0 : 4)) & 15u;
+        case 8:
+            return row[i];
+        case 16:
+            return u16(row + 2 * i);
+        case 24:
+            return std::uint32_t{row[3 * i]} | std::uint32_t{row[3 * i + 1]} << 8 |
+                   std::uint32_t{row[3 * i + 2]} << 16;
+        default:
+            return u32(row + 4 * i);
+    }
+}
+
+void set_pixel(std::uint8_t* row, int x, int bpp, std::uint32_t value) noexcept {
+    const auto i = static_cast<std::size_t>(x);
+    switch (bpp) {
+        case 1: {
+            const auto bit = static_cast<std::uint8_t>(0x80u >> (i & 7));
+            row[i >> 3] = static_cast<std::uint8_t>((value & 1) ? row[i >> 3] | bit
+                                                                 : row[i >> 3] & ~bit);
+            break;
+        }
+        case 4: {
+            const unsigned shift = (i & 1) ? 0 : 4;
+            row[i >> 1] = static_cast<std::uint8_t>((row[i >> 1] & ~(15u << shift)) |
+                                                    (value & 15u) << shift);
+            break;
+        }
+        case 8:
+            row[i] = static_cast<std::uint8_t>(value);
+            break;
+        case 16:
+            row[2 * i] = static_cast<std::uint8_t>(value);
+            row[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
+            break;
+        case 24:
+            row[3 * i] = static_cast<std::uint8_t>(value);
+            row[3 * i + 1] = static_cast<std::uint8_t>(value >> 8);
+            row[3 * i + 2] = static_cast<std::uint8_t>(value >> 16);
+            break;
+        default:
+            row[4 * i] = static_cast<std::uint8_t>(value);
+            row[4 * i + 1] = static_cast<std::uint8_t>(value >> 8);
+            row[4 * i + 2] = static_cast<std::uint8_t>(value >> 16);
+            row[4 * i + 3] = static_cast<std::uint8_t>(value >> 24);
+            break;
+    }
+}
+
+// A monochrome bitmap for masks: colour 0 black, colour 1 white, all bits 0.
+Bitmap make_mask(int width, int height, bool top_down) {
+    Bitmap mask(width, height, 1, top_down);
+    mask.fill(0);
+    mask.palette() = {Rgbq{0, 0, 0, 0}, Rgbq{255, 255, 255, 0}};
+    return mask;
+}
+
+Bitmap scale_bitmap(const Bitmap& source, int width, int height) {
+    Bitmap out(width, height, source.bpp(), source.top_down());
+    out.fill(0);
+    out.palette() = source.palette();
+    out.set_masks(source.masks());
+    if (source.empty()) return out;
+    const int bpp = source.bpp();
+    for (int y = 0; y < height; ++y) {
+        const auto sy = static_cast<int>(std::int64_t{y} * source.height() / height);
+        const std::uint8_t* from = source.row(sy);
+        std::uint8_t* to = out.row(y);
+        for (int x = 0; x < width; ++x) {
+            const auto sx = static_cast<int>(std::int64_t{x} * source.width() / width);
+            set_pixel(to, x, bpp, get_pixel(from, sx, bpp));
+        }
+    }
+    return out;
+}
+
+// A PNG image: its alpha decides everything; the mask marks the fully
+// transparent pixels, as the system derives it for such icons.
+IconImage decode_png_image(std::span<const std::uint8_t> data) {
+    IconImage icon;
+    icon.colour = decode_png(data);
+    icon.mask = make_mask(icon.colour.width(), icon.colour.height(), icon.colour.top_down());
+    for (int y = 0; y < icon.colour.height(); ++y) {
+        const std::uint8_t* row = icon.colour.row(y);
+        std::uint8_t* mask_row = icon.mask.row(y);
+        for (int x = 0; x < icon.colour.width(); ++x) {
+            if (row[4 * static_cast<std::size_t>(x) + 3] == 0) set_pixel(mask_row, x, 1, 1);
+        }
+    }
+    icon.alpha = true;
+    return icon;
+}
+
+IconImage decode_dib_image(std::span<const std::uint8_t> data) {
+    const std::uint8_t* p = data.data();
+    const std::uint64_t size = data.size();
+    if (size < 40) fail_image();
+    const std::uint32_t header_size = u32(p);
+    const auto width = static_cast<std::int32_t>(u32(p + 4));
+    const auto full_height = static_cast<std::int32_t>(u32(p + 8));
+    const int bpp = u16(p + 14);
+    const std::uint32_t compression = u32(p + 16);
+    const std::uint32_t colours_used = u32(p + 32);
+
+    // The information header: 40 bytes or one of its longer versions (12-byte
+    // core headers are not icon images). Colour image and mask are stacked, so
+    // the height counts both; top-down icon images do not exist.
+    if (header_size < 40 || header_size > size) fail_image();
+    if (width <= 0 || full_height < 2) fail_image();
+    const int height = full_height / 2;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) fail_image();
+    constexpr std::uint32_t kRgb = 0, kBitFields = 3;
+    if (compression != kRgb && !(compression == kBitFields && (bpp == 16 || bpp == 32))) {
+        fail_image();
+    }
+
+    std::uint64_t position = header_size;
+    ChannelMasks masks = default_masks(bpp);
+    if (compression == kBitFields) {
+        // A 40-byte header is followed by the three masks; the longer headers
+        // hold them at the same place inside themselves.
+        if (size < 52) fail_image();
+        masks = {u32(p + 40), u32(p + 44), u32(p + 48)};
+        if (header_size == 40) position += 12;
+    }
+
+    // Colour table: as many entries as the header says, or the full table for
+    // palette depths when it says 0.
+    std::uint64_t table_entries = colours_used;
+    if (table_entries == 0 && bpp <= 8) table_entries = std::uint64_t{1} << bpp;
+    if (table_entries > 256) fail_image();
+    if (position + 4 * table_entries > size) fail_image();
+    std::vector<Rgbq> palette;
+    if (bpp <= 8) {
+        const auto kept = std::min<std::uint64_t>(table_entries, std::uint64_t{1} << bpp);
+        palette.reserve(static_cast<std::size_t>(kept));
+        for (std::uint64_t i = 0; i < kept; ++i) {
+            const std::uint8_t* entry = p + position + 4 * i;
+            palette.push_back(Rgbq{entry[0], entry[1], entry[2], 0});
+        }
+    }
+    position += 4 * table_entries;
+
+    // Both images must be there in full.
+    const std::uint64_t colour_stride = (std::uint64_t{static_cast<std::uint32_t>(width)} * bpp +
+                                         31) / 32 * 4;
+    const std::uint64_t mask_stride = (std::uint64_t{static_cast<std::uint32_t>(width)} + 31) /
+                                      32 * 4;
+    const std::uint64_t colour_bytes = colour_stride * static_cast<std::uint32_t>(height);
+    const std::uint64_t mask_bytes = mask_stride * static_cast<std::uint32_t>(height);
+    if (colour_bytes > size - position || mask_bytes > size - position - colour_bytes) {
+        fail_image();
+    }
+
+    IconImage icon;
+    icon.colour = Bitmap(width, height, bpp);
+    icon.colour.fill(0);
+    if (bpp <= 8) icon.colour.palette() = std::move(palette);
+    icon.colour.set_masks(masks);
+    icon.mask = make_mask(width, height, false);
+    const std::size_t colour_copy = std::min<std::size_t>(icon.colour.stride(), colour_stride);
+    const std::size_t mask_copy = std::min<std::size_t>(icon.mask.stride(), mask_stride);
+    const std::uint8_t* colour_rows = p + position;
+    const std::uint8_t* mask_rows = colour_rows + colour_bytes;
+    for (int r = 0; r < height; ++r) {  // r counts from the bottom row
+        const int y = height - 1 - r;
+        std::copy_n(colour_rows + colour_stride * static_cast<std::uint32_t>(r), colour_copy,
+                    icon.colour.row(y));
+        std::copy_n(mask_rows + mask_stride * static_cast<std::uint32_t>(r), mask_copy,
+                    icon.mask.row(y));
+    }
+
+    // 32-bit images whose fourth byte is not all zero carry alpha (only when
+    // that byte is not part of a colour channel).
+    if (bpp == 32 && masks == default_masks(32)) {
+        for (int y = 0; y < height && !icon.alpha; ++y) {
+            const std::uint8_t* row = icon.colour.row(y);
+            for (int x = 0; x < width; ++x) {
+                if (row[4 * static_cast<std::size_t>(x) + 3] != 0) {
+                    icon.alpha = true;
+                    break;
+                }
+            }
+        }
+    }
+    return icon;
+}
+
+// The colour of a target pixel (screen bitmaps: 5-5-5 for 16 bits, the
+// bitmap's palette for 8).
+void target_colour(const Bitmap& target, std::uint32_t value, std::uint8_t& red,
+                   std::uint8_t& green, std::uint8_t& blue) noexcept {
+    switch (target.bpp()) {
+        case 16: {
+            const auto expand = [](std::uint32_t v) {
+                return static_cast<std::uint8_t>(v << 3 | v >> 2);
+            };
+            red = expand(value >> 10 & 31);
+            green = expand(value >> 5 & 31);
+            blue = expand(value & 31);
+            break;
+        }
+        case 8: {
+            const Rgbq entry = value < target.palette().size() ? target.palette()[value] : Rgbq{};
+            red = entry.red;
+            green = entry.green;
+            blue = entry.blue;
+            break;
+        }
+        default:
+            blue = static_cast<std::uint8_t>(value);
+            green = static_cast<std::uint8_t>(value >> 8);
+            red = static_cast<std::uint8_t>(value >> 16);
+            break;
+    }
+}
+
+std::uint8_t blend(std::uint8_t over, std::uint8_t under, unsigned alpha) noexcept {
+    return static_cast<std::uint8_t>((over * alpha + under * (255 - alpha) + 127) / 255);
+}
+
+}  // namespace
+
+IconImage decode_icon_image(std::span<const std::uint8_t> data, int width, int height) {
+    IconImage icon = is_png(data) ? decode_png_image(data) : decode_dib_image(data);
+    if (width <= 0) width = icon.width();
+    if (height <= 0) height = icon.height();
+    if (width != icon.width() || height != icon.height()) {
+        return scale_icon_image(icon, width, height);
+    }
+    return icon;
+}
+
+IconImage scale_icon_image(const IconImage& icon, int width, int height) {
+    return {scale_bitmap(icon.colour, width, height), scale_bitmap(icon.mask, width, height),
+            icon.alpha};
+}
+
+void draw_icon(const IconImage& icon, Bitmap& target) {
+    const int depth = target.bpp();
+    if (depth != 32 && depth != 24 && depth != 16 && depth != 8) {
+        throw Error(std::string(kBitmapNotValid));
+    }
+    const Bitmap& colour = icon.colour;
+    const Bitmap& mask = icon.mask;
+    const int width = std::min(colour.width(), target.width());
+    const int height = std::min(colour.height(), target.height());
+    if (width <= 0 || height <= 0) return;
+    const bool alpha = icon.alpha && colour.bpp() == 32;
+    const bool mask_1bpp = mask.bpp() == 1;
+
+    std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(colour.width()) * 4);
+    for (int y = 0; y < height; ++y) {
+        row_to_bgrx(colour, y, bgrx.data());
+        const std::uint8_t* source = colour.row(y);
+        const std::uint8_t* mask_row = mask_1bpp && y < mask.height() ? mask.row(y) : nullptr;
+        const int mask_width = mask_row ? mask.width() : 0;
+        std::uint8_t* row = target.row(y);
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* c = &bgrx[4 * static_cast<std::size_t>(x)];
+            if (alpha) {
+                const unsigned a = source[4 * static_cast<std::size_t>(x) + 3];
+                if (a == 0) continue;
+                if (a == 255) {
+                    set_pixel(row, x, depth, screen_pixel(depth, c[2], c[1], c[0]));
+                    continue;
+                }
+                std::uint8_t red, green, blue;
+                target_colour(target, get_pixel(row, x, depth), red, green, blue);
+                set_pixel(row, x, depth,
+                          screen_pixel(depth, blend(c[2], red, a), blend(c[1], green, a),
+                                       blend(c[0], blue, a)));
+                continue;
+            }
+            const std::uint32_t pixel = screen_pixel(depth, c[2], c[1], c[0]);
+            const bool keep = x < mask_width && get_pixel(mask_row, x, 1) != 0;
+            set_pixel(row, x, depth, keep ? get_pixel(row, x, depth) ^ pixel : pixel);
+        }
+    }
+}
+
+IconImage generic_application_icon() {
+    constexpr int kSize = 32;
+    enum : std::uint8_t { kBlack, kWhite, kBlue, kSilver, kGrey };
+    IconImage icon;
+    icon.colour = Bitmap(kSize, kSize, 4);
+    icon.colour.fill(0);
+    icon.colour.palette() = {Rgbq{0, 0, 0, 0},       Rgbq{255, 255, 255, 0},
+                             Rgbq{128, 0, 0, 0},     Rgbq{192, 192, 192, 0},
+                             Rgbq{128, 128, 128, 0}, Rgbq{}, Rgbq{}, Rgbq{},
+                             Rgbq{}, Rgbq{}, Rgbq{}, Rgbq{},
+                             Rgbq{}, Rgbq{}, Rgbq{}, Rgbq{}};
+    icon.mask = make_mask(kSize, kSize, false);
+    // A window from (1, 3) to (29, 27): black frame, blue title bar with a
+    // silver box at its right end, white client area, and a grey shadow one
+    // pixel to the right and below. Everything else is transparent.
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            int value = -1;
+            if (x >= 1 && x <= 29 && y >= 3 && y <= 27) {
+                if (x == 1 || x == 29 || y == 3 || y == 27 || y == 9) {
+                    value = kBlack;
+                } else if (y < 9) {
+                    value = (x >= 24 && x <= 27 && y >= 5 && y <= 7) ? kSilver : kBlue;
+                } else {
+                    value = kWhite;
+                }
+            } else if ((x == 30 && y >= 4 && y <= 28) || (y == 28 && x >= 2 && x <= 30)) {
+                value = kGrey;
+            }
+            if (value < 0) {
+                set_pixel(icon.mask.row(y), x, 1, 1);
+            } else {
+                set_pixel(icon.colour.row(y), x, 4, static_cast<std::uint32_t>(value));
+            }
+        }
+    }
+    return icon;
+}
+
+}  // namespace quillora

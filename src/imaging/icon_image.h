@@ -1,0 +1,59 @@
+// Icon images: a colour (XOR) image with its 1-bit transparency (AND) mask,
+// decoded from one image of an icon file or resource, and the rule that draws
+// them onto a bitmap.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "imaging/bitmap.h"
+
+namespace quillora {
+
+// One icon image. `colour` keeps the depth and colour table it was stored
+// with (for PNG images: 32 bits with alpha in the fourth byte); `mask` is a
+// 1-bit bitmap of the same size whose set bits mark the pixels where the
+// background shows through (exclusive-ored with the colour image).
+struct IconImage {
+    Bitmap colour;
+    Bitmap mask;
+    // The colour image carries alpha in its fourth byte and is composited by
+    // it (the mask is then not used for drawing): 32-bit images with a
+    // non-zero alpha value anywhere, and PNG images.
+    bool alpha = false;
+
+    int width() const noexcept { return colour.width(); }
+    int height() const noexcept { return colour.height(); }
+    IconImage clone() const { return {colour.clone(), mask.clone(), alpha}; }
+};
+
+// Decodes the data of one icon image: either a PNG image, or a
+// device-independent bitmap with a 40-byte (or longer) information header
+// whose height counts the colour image and the mask together (twice the
+// icon's height), followed by its colour table (or three channel masks for
+// bit fields), the colour rows and the mask rows, both bottom row first.
+// Colour image and mask are scaled (nearest pixel) to width x height when
+// their stored size differs; a width or height of 0 keeps the stored size.
+// Data that cannot be read as such an image, short data included, fails with
+// "Out of system resources" (damaged PNG data with "Icon image is not valid").
+IconImage decode_icon_image(std::span<const std::uint8_t> data, int width = 0, int height = 0);
+
+// Scales an icon image (colour and mask, nearest pixel) to a new size.
+IconImage scale_icon_image(const IconImage& icon, int width, int height);
+
+// Draws an icon image with its top-left corner at the target's top-left
+// corner, cut at the target's edges. The target has 32, 24, 16 or 8 bits per
+// pixel (a screen bitmap); other depths fail with "Bitmap image is not valid".
+//  - Without alpha: where the mask bit is 1 the target's pixel is kept and
+//    exclusive-ored with the colour pixel (a black colour pixel leaves it
+//    unchanged); where it is 0 the target's pixel becomes the colour pixel.
+//    Colour pixels are packed as screen pixels of the target's depth first.
+//  - With alpha: the colour image is composited over the target by alpha.
+void draw_icon(const IconImage& icon, Bitmap& target);
+
+// The program's own generic application icon (32 x 32, 4 bits per pixel): a
+// plain window with a blue title bar on a transparent background. Drawn for
+// icon files of type 0.
+IconImage generic_application_icon();
+
+}  // namespace quillora
