@@ -108,7 +108,8 @@ TEST(Files, OutputFailures) {
 }
 
 TEST(Files, PlaceCodeIsEightUpperCaseHexDigits) {
-    Error a("x"), b("x");
+    Error a("x");
+    Error b("x");
     EXPECT_EQ(a.place_code().size(), 8u);
     EXPECT_EQ(a.place_code().find_first_not_of("0123456789ABCDEF"), std::string::npos);
     EXPECT_NE(a.place(), b.place());  // raised at different lines
