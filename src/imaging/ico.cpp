@@ -11,7 +11,9 @@ namespace {
 constexpr std::size_t kHeaderBytes = 6;
 constexpr std::size_t kEntryBytes = 16;
 
-[[noreturn]] void fail_icon() { throw Error(std::string(kIconNotValid)); }
+[[noreturn]] void fail_icon() {
+    throw Error(std::string(kIconNotValid));
+}
 
 std::uint16_t u16(const std::uint8_t* p) noexcept {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
@@ -36,34 +38,42 @@ bool fits_as_well(int candidate, int choice, int wanted) noexcept {
 }  // namespace
 
 std::uint64_t icon_colour_limit(int screen_depth) noexcept {
-    if (screen_depth <= 8) return std::uint64_t{1} << (screen_depth < 0 ? 0 : screen_depth);
+    if (screen_depth <= 8)
+        return std::uint64_t{1} << (screen_depth < 0 ? 0 : screen_depth);
     return kUnlimitedColours;
 }
 
 std::size_t choose_icon_entry(std::span<const IconEntry> entries, display::Size wanted,
                               std::uint64_t colour_limit) {
-    if (entries.empty()) fail_icon();
+    if (entries.empty())
+        fail_icon();
     std::size_t choice = 0;
     for (std::size_t i = 1; i < entries.size(); ++i) {
         const IconEntry& candidate = entries[i];
         const IconEntry& chosen = entries[choice];
-        if (colour_count(candidate) > colour_limit) continue;
-        if (colour_count(candidate) < colour_count(chosen)) continue;
-        if (!fits_as_well(candidate.width, chosen.width, wanted.width)) continue;
-        if (!fits_as_well(candidate.height, chosen.height, wanted.height)) continue;
+        if (colour_count(candidate) > colour_limit)
+            continue;
+        if (colour_count(candidate) < colour_count(chosen))
+            continue;
+        if (!fits_as_well(candidate.width, chosen.width, wanted.width))
+            continue;
+        if (!fits_as_well(candidate.height, chosen.height, wanted.height))
+            continue;
         choice = i;
     }
     return choice;
 }
 
 IconFileHeader read_icon_file_header(std::span<const std::uint8_t> data) {
-    if (data.size() < kHeaderBytes) throw Error(std::string(kStreamReadError));
+    if (data.size() < kHeaderBytes)
+        throw Error(std::string(kStreamReadError));
     return {u16(data.data()), u16(data.data() + 2), u16(data.data() + 4)};
 }
 
 std::vector<IconEntry> read_icon_directory(std::span<const std::uint8_t> data) {
     const IconFileHeader header = read_icon_file_header(data);
-    if (data.size() - kHeaderBytes < std::size_t{header.count} * kEntryBytes) fail_icon();
+    if (data.size() - kHeaderBytes < std::size_t{header.count} * kEntryBytes)
+        fail_icon();
     std::vector<IconEntry> entries;
     entries.reserve(header.count);
     for (std::size_t i = 0; i < header.count; ++i) {
@@ -76,7 +86,8 @@ std::vector<IconEntry> read_icon_directory(std::span<const std::uint8_t> data) {
 
 IconPicture::IconPicture(std::vector<std::uint8_t> data)
     : data_(std::move(data)), header_(read_icon_file_header(data_)) {
-    if (header_.type > 1) fail_icon();
+    if (header_.type > 1)
+        fail_icon();
 }
 
 IconPicture IconPicture::read(const std::string& path) {
@@ -91,10 +102,13 @@ int IconPicture::height() const {
     return image_ ? image_->height() : display::system_icon_size().height;
 }
 
-void IconPicture::draw(Bitmap& target) { draw_icon(image(), target); }
+void IconPicture::draw(Bitmap& target) {
+    draw_icon(image(), target);
+}
 
 const IconImage& IconPicture::image() {
-    if (!image_) choose_and_decode();
+    if (!image_)
+        choose_and_decode();
     return *image_;
 }
 
@@ -104,11 +118,13 @@ void IconPicture::choose_and_decode() {
         return;
     }
     const std::vector<IconEntry> entries = read_icon_directory(data_);
-    if (entries.empty()) fail_icon();
+    if (entries.empty())
+        fail_icon();
     const std::size_t index = choose_icon_entry(entries, display::system_icon_size(),
                                                 icon_colour_limit(display::screen_depth()));
     const IconEntry& entry = entries[index];
-    if (entry.offset > data_.size() || entry.bytes > data_.size() - entry.offset) fail_icon();
+    if (entry.offset > data_.size() || entry.bytes > data_.size() - entry.offset)
+        fail_icon();
     const std::span<const std::uint8_t> image_data(data_.data() + entry.offset, entry.bytes);
     image_ = decode_icon_image(image_data, icon_entry_pixels(entry.width),
                                icon_entry_pixels(entry.height));

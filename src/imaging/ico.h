@@ -70,7 +70,7 @@ std::vector<IconEntry> read_icon_directory(std::span<const std::uint8_t> data);
 // An icon file held in memory. The header is checked when the picture is
 // made; the image is chosen and decoded at the first draw and kept.
 class IconPicture final : public Picture {
-public:
+  public:
     // Fails with "Stream read error" for data shorter than 6 bytes and with
     // "Icon image is not valid" for a type greater than 1.
     explicit IconPicture(std::vector<std::uint8_t> data);
@@ -96,7 +96,7 @@ public:
     std::optional<std::size_t> chosen_index() const noexcept { return chosen_; }
     const std::vector<std::uint8_t>& data() const noexcept { return data_; }
 
-private:
+  private:
     void choose_and_decode();
 
     std::vector<std::uint8_t> data_;

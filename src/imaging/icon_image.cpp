@@ -10,7 +10,9 @@
 namespace quillora {
 namespace {
 
-[[noreturn]] void fail_image() { throw Error(std::string(kOutOfResources)); }
+[[noreturn]] void fail_image() {
+    throw Error(std::string(kOutOfResources));
+}
 
 std::uint16_t u16(const std::uint8_t* p) noexcept {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
@@ -45,14 +47,14 @@ void set_pixel(std::uint8_t* row, int x, int bpp, std::uint32_t value) noexcept 
     switch (bpp) {
         case 1: {
             const auto bit = static_cast<std::uint8_t>(0x80u >> (i & 7));
-            row[i >> 3] = static_cast<std::uint8_t>((value & 1) ? row[i >> 3] | bit
-                                                                 : row[i >> 3] & ~bit);
+            row[i >> 3] =
+                static_cast<std::uint8_t>((value & 1) ? row[i >> 3] | bit : row[i >> 3] & ~bit);
             break;
         }
         case 4: {
             const unsigned shift = (i & 1) ? 0 : 4;
-            row[i >> 1] = static_cast<std::uint8_t>((row[i >> 1] & ~(15u << shift)) |
-                                                    (value & 15u) << shift);
+            row[i >> 1] =
+                static_cast<std::uint8_t>((row[i >> 1] & ~(15u << shift)) | (value & 15u) << shift);
             break;
         }
         case 8:
@@ -89,7 +91,8 @@ Bitmap scale_bitmap(const Bitmap& source, int width, int height) {
     out.fill(0);
     out.palette() = source.palette();
     out.set_masks(source.masks());
-    if (source.empty()) return out;
+    if (source.empty())
+        return out;
     const int bpp = source.bpp();
     for (int y = 0; y < height; ++y) {
         const auto sy = static_cast<int>(std::int64_t{y} * source.height() / height);
@@ -113,7 +116,8 @@ IconImage decode_png_image(std::span<const std::uint8_t> data) {
         const std::uint8_t* row = icon.colour.row(y);
         std::uint8_t* mask_row = icon.mask.row(y);
         for (int x = 0; x < icon.colour.width(); ++x) {
-            if (row[4 * static_cast<std::size_t>(x) + 3] == 0) set_pixel(mask_row, x, 1, 1);
+            if (row[4 * static_cast<std::size_t>(x) + 3] == 0)
+                set_pixel(mask_row, x, 1, 1);
         }
     }
     icon.alpha = true;
@@ -123,7 +127,8 @@ IconImage decode_png_image(std::span<const std::uint8_t> data) {
 IconImage decode_dib_image(std::span<const std::uint8_t> data) {
     const std::uint8_t* p = data.data();
     const std::uint64_t size = data.size();
-    if (size < 40) fail_image();
+    if (size < 40)
+        fail_image();
     const std::uint32_t header_size = u32(p);
     const auto width = static_cast<std::int32_t>(u32(p + 4));
     const auto full_height = static_cast<std::int32_t>(u32(p + 8));
@@ -134,10 +139,13 @@ IconImage decode_dib_image(std::span<const std::uint8_t> data) {
     // The information header: 40 bytes or one of its longer versions (12-byte
     // core headers are not icon images). Colour image and mask are stacked, so
     // the height counts both; top-down icon images do not exist.
-    if (header_size < 40 || header_size > size) fail_image();
-    if (width <= 0 || full_height < 2) fail_image();
+    if (header_size < 40 || header_size > size)
+        fail_image();
+    if (width <= 0 || full_height < 2)
+        fail_image();
     const int height = full_height / 2;
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) fail_image();
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        fail_image();
     constexpr std::uint32_t kRgb = 0, kBitFields = 3;
     if (compression != kRgb && !(compression == kBitFields && (bpp == 16 || bpp == 32))) {
         fail_image();
@@ -148,17 +156,22 @@ IconImage decode_dib_image(std::span<const std::uint8_t> data) {
     if (compression == kBitFields) {
         // A 40-byte header is followed by the three masks; the longer headers
         // hold them at the same place inside themselves.
-        if (size < 52) fail_image();
+        if (size < 52)
+            fail_image();
         masks = {u32(p + 40), u32(p + 44), u32(p + 48)};
-        if (header_size == 40) position += 12;
+        if (header_size == 40)
+            position += 12;
     }
 
     // Colour table: as many entries as the header says, or the full table for
     // palette depths when it says 0.
     std::uint64_t table_entries = colours_used;
-    if (table_entries == 0 && bpp <= 8) table_entries = std::uint64_t{1} << bpp;
-    if (table_entries > 256) fail_image();
-    if (position + 4 * table_entries > size) fail_image();
+    if (table_entries == 0 && bpp <= 8)
+        table_entries = std::uint64_t{1} << bpp;
+    if (table_entries > 256)
+        fail_image();
+    if (position + 4 * table_entries > size)
+        fail_image();
     std::vector<Rgbq> palette;
     if (bpp <= 8) {
         const auto kept = std::min<std::uint64_t>(table_entries, std::uint64_t{1} << bpp);
@@ -171,10 +184,10 @@ IconImage decode_dib_image(std::span<const std::uint8_t> data) {
     position += 4 * table_entries;
 
     // Both images must be there in full.
-    const std::uint64_t colour_stride = (std::uint64_t{static_cast<std::uint32_t>(width)} * bpp +
-                                         31) / 32 * 4;
-    const std::uint64_t mask_stride = (std::uint64_t{static_cast<std::uint32_t>(width)} + 31) /
-                                      32 * 4;
+    const std::uint64_t colour_stride =
+        (std::uint64_t{static_cast<std::uint32_t>(width)} * bpp + 31) / 32 * 4;
+    const std::uint64_t mask_stride =
+        (std::uint64_t{static_cast<std::uint32_t>(width)} + 31) / 32 * 4;
     const std::uint64_t colour_bytes = colour_stride * static_cast<std::uint32_t>(height);
     const std::uint64_t mask_bytes = mask_stride * static_cast<std::uint32_t>(height);
     if (colour_bytes > size - position || mask_bytes > size - position - colour_bytes) {
@@ -184,7 +197,8 @@ IconImage decode_dib_image(std::span<const std::uint8_t> data) {
     IconImage icon;
     icon.colour = Bitmap(width, height, bpp);
     icon.colour.fill(0);
-    if (bpp <= 8) icon.colour.palette() = std::move(palette);
+    if (bpp <= 8)
+        icon.colour.palette() = std::move(palette);
     icon.colour.set_masks(masks);
     icon.mask = make_mask(width, height, false);
     const std::size_t colour_copy = std::min<std::size_t>(icon.colour.stride(), colour_stride);
@@ -221,8 +235,9 @@ void target_colour(const Bitmap& target, std::uint32_t value, std::uint8_t& red,
                    std::uint8_t& green, std::uint8_t& blue) noexcept {
     switch (target.bpp()) {
         case 16: {
+            // Widened as the row conversion does it: v * 255 / 31, rounded.
             const auto expand = [](std::uint32_t v) {
-                return static_cast<std::uint8_t>(v << 3 | v >> 2);
+                return static_cast<std::uint8_t>((v * 255 + 15) / 31);
             };
             red = expand(value >> 10 & 31);
             green = expand(value >> 5 & 31);
@@ -252,8 +267,10 @@ std::uint8_t blend(std::uint8_t over, std::uint8_t under, unsigned alpha) noexce
 
 IconImage decode_icon_image(std::span<const std::uint8_t> data, int width, int height) {
     IconImage icon = is_png(data) ? decode_png_image(data) : decode_dib_image(data);
-    if (width <= 0) width = icon.width();
-    if (height <= 0) height = icon.height();
+    if (width <= 0)
+        width = icon.width();
+    if (height <= 0)
+        height = icon.height();
     if (width != icon.width() || height != icon.height()) {
         return scale_icon_image(icon, width, height);
     }
@@ -274,7 +291,8 @@ void draw_icon(const IconImage& icon, Bitmap& target) {
     const Bitmap& mask = icon.mask;
     const int width = std::min(colour.width(), target.width());
     const int height = std::min(colour.height(), target.height());
-    if (width <= 0 || height <= 0) return;
+    if (width <= 0 || height <= 0)
+        return;
     const bool alpha = icon.alpha && colour.bpp() == 32;
     const bool mask_1bpp = mask.bpp() == 1;
 
@@ -289,7 +307,8 @@ void draw_icon(const IconImage& icon, Bitmap& target) {
             const std::uint8_t* c = &bgrx[4 * static_cast<std::size_t>(x)];
             if (alpha) {
                 const unsigned a = source[4 * static_cast<std::size_t>(x) + 3];
-                if (a == 0) continue;
+                if (a == 0)
+                    continue;
                 if (a == 255) {
                     set_pixel(row, x, depth, screen_pixel(depth, c[2], c[1], c[0]));
                     continue;
@@ -314,11 +333,22 @@ IconImage generic_application_icon() {
     IconImage icon;
     icon.colour = Bitmap(kSize, kSize, 4);
     icon.colour.fill(0);
-    icon.colour.palette() = {Rgbq{0, 0, 0, 0},       Rgbq{255, 255, 255, 0},
-                             Rgbq{128, 0, 0, 0},     Rgbq{192, 192, 192, 0},
-                             Rgbq{128, 128, 128, 0}, Rgbq{}, Rgbq{}, Rgbq{},
-                             Rgbq{}, Rgbq{}, Rgbq{}, Rgbq{},
-                             Rgbq{}, Rgbq{}, Rgbq{}, Rgbq{}};
+    icon.colour.palette() = {Rgbq{0, 0, 0, 0},
+                             Rgbq{255, 255, 255, 0},
+                             Rgbq{128, 0, 0, 0},
+                             Rgbq{192, 192, 192, 0},
+                             Rgbq{128, 128, 128, 0},
+                             Rgbq{},
+                             Rgbq{},
+                             Rgbq{},
+                             Rgbq{},
+                             Rgbq{},
+                             Rgbq{},
+                             Rgbq{},
+                             Rgbq{},
+                             Rgbq{},
+                             Rgbq{},
+                             Rgbq{}};
     icon.mask = make_mask(kSize, kSize, false);
     // A window from (1, 3) to (29, 27): black frame, blue title bar with a
     // silver box at its right end, white client area, and a grey shadow one

@@ -27,8 +27,14 @@ TEST(Modes, DescriptorFieldsSplitOut) {
         {Mode::BmpToJpeg, "Imagem Bitmap (*.bmp)|*.bmp", "Converter *.BMP em *.JPEG", "*.bmp"},
         {Mode::JpegToBmp, "Imagem JPG (*.jpg; *.jpeg)|*.jpg;*.jpeg", "Converter *.JPG em *.BMP",
          "*.jpg; *.jpeg"},
-        {Mode::IcoToBmp, "Imagem \xC3\x8D" "cone (*.ico)|*.ico", "Converter *.ICO em *.BMP", "*.ico"},
-        {Mode::IcoToJpeg, "Imagem \xC3\x8D" "cone (*.ico)|*.ico", "Converter *.ICO em *.JPG", "*.ico"},
+        {Mode::IcoToBmp,
+         "Imagem \xC3\x8D"
+         "cone (*.ico)|*.ico",
+         "Converter *.ICO em *.BMP", "*.ico"},
+        {Mode::IcoToJpeg,
+         "Imagem \xC3\x8D"
+         "cone (*.ico)|*.ico",
+         "Converter *.ICO em *.JPG", "*.ico"},
     };
     for (const Case& c : cases) {
         std::string_view d = mode_info(c.mode).descriptor;
@@ -45,10 +51,10 @@ TEST(Modes, DescriptorFieldEdgeCases) {
         const char* text;
         const char* field;
     } cases[] = {
-        {1, "", ""},          {2, "", ""},          {1, "a", "a"},       {2, "a=", ""},
-        {2, "a==c", ""},      {3, "a==c", "c"},     {1, "=b", ""},       {2, "=b", "b"},
-        {2, "a\r\nb=c", "b"}, {3, "a\nb\rc", "c"},  {2, "a=\r\n", ""},   {0, "a=b", ""},
-        {-1, "a=b", ""},      {2, "x\n\ny", ""},    {3, "x\n\ny", "y"},
+        {1, "", ""},          {2, "", ""},         {1, "a", "a"},      {2, "a=", ""},
+        {2, "a==c", ""},      {3, "a==c", "c"},    {1, "=b", ""},      {2, "=b", "b"},
+        {2, "a\r\nb=c", "b"}, {3, "a\nb\rc", "c"}, {2, "a=\r\n", ""},  {0, "a=b", ""},
+        {-1, "a=b", ""},      {2, "x\n\ny", ""},   {3, "x\n\ny", "y"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(descriptor_field(c.n, "=", c.text), c.field) << c.n << " of '" << c.text << "'";

@@ -11,7 +11,8 @@ TEST(Paths, NamesUnderBothConventions) {
         Convention convention;
         const char *path, *file, *base, *ext;
     } cases[] = {
-        {Convention::Windows, "E:\\fotos\\ferias.2004.bmp", "ferias.2004.bmp", "ferias.2004", "bmp"},
+        {Convention::Windows, "E:\\fotos\\ferias.2004.bmp", "ferias.2004.bmp", "ferias.2004",
+         "bmp"},
         {Convention::Windows, "C:README", "README", "README", ""},
         {Convention::Windows, "C:\\x\\.bmp", ".bmp", "", "bmp"},
         {Convention::Windows, "C:/fotos/a.b/c", "c", "c", ""},

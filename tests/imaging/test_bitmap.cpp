@@ -34,7 +34,8 @@ TEST(Bitmap, ScreenBitmapsAreWhiteAtEachDepth) {
                 EXPECT_TRUE(std::equal(c.first_pixel.begin(), c.first_pixel.end(), p)) << c.depth;
             }
             // Row padding is zero, so written files do not depend on memory contents.
-            for (std::size_t i = 5 * c.depth / 8; i < b.stride(); ++i) EXPECT_EQ(b.row(y)[i], 0);
+            for (std::size_t i = 5 * c.depth / 8; i < b.stride(); ++i)
+                EXPECT_EQ(b.row(y)[i], 0);
         }
     }
     EXPECT_TRUE(create_screen_bitmap(0, 7).empty());
@@ -79,7 +80,8 @@ TEST(Bitmap, EightBitScreenPalette) {
                     int d = (palette[i].red - r) * (palette[i].red - r) +
                             (palette[i].green - g) * (palette[i].green - g) +
                             (palette[i].blue - b) * (palette[i].blue - b);
-                    if (d < best_d) best_d = d, best = i;
+                    if (d < best_d)
+                        best_d = d, best = i;
                 }
                 const Rgbq got = palette[nearest_screen_index(r, g, b)];
                 int d = (got.red - r) * (got.red - r) + (got.green - g) * (got.green - g) +
@@ -118,10 +120,9 @@ TEST(Bitmap, RowsExpandEveryDepth) {
     EXPECT_EQ(rgb_at(rgb16, 0, 0), 0xFFFFFFu);
     EXPECT_EQ(rgb_at(rgb16, 1, 0), 0x0000FFu);
     rgb16.set_masks({0xF800, 0x07E0, 0x001F});
-    EXPECT_EQ(rgb_at(rgb16, 0, 0), 0x7BFFFFu & 0xFFFFFFu ? rgb_at(rgb16, 0, 0) : 0);
-    EXPECT_EQ(rgb_at(rgb16, 0, 0) & 0xFF, 0xFFu);           // blue 31 of 31
-    EXPECT_EQ(rgb_at(rgb16, 0, 0) >> 16, 0x7Bu);            // red 15 of 31
-    EXPECT_EQ((rgb_at(rgb16, 0, 0) >> 8) & 0xFF, 0xFFu);    // green 63 of 63
+    EXPECT_EQ(rgb_at(rgb16, 0, 0) & 0xFF, 0xFFu);         // blue 31 of 31
+    EXPECT_EQ(rgb_at(rgb16, 0, 0) >> 16, 0x7Bu);          // red 15 of 31
+    EXPECT_EQ((rgb_at(rgb16, 0, 0) >> 8) & 0xFF, 0xFFu);  // green 63 of 63
 
     // 32 bits: the fourth byte never shows; 10-bit masks narrow to 8.
     Bitmap rgb32(1, 1, 32);
@@ -145,7 +146,9 @@ TEST(Bitmap, DrawConvertsAndCutsAtTheEdges) {
                     std::uint32_t c = rgb_at(source, x, y);
                     std::uint8_t r = c >> 16, g = (c >> 8) & 0xFF, b = c & 0xFF;
                     if (depth == 16) {
-                        auto widen = [](int v) { return (v >> 3) * 255 / 31 + ((v >> 3) * 255 % 31 > 15); };
+                        auto widen = [](int v) {
+                            return (v >> 3) * 255 / 31 + ((v >> 3) * 255 % 31 > 15);
+                        };
                         want = widen(r) << 16 | widen(g) << 8 | widen(b);
                     } else if (depth == 8) {
                         Rgbq p = screen_palette_8bit()[nearest_screen_index(r, g, b)];
@@ -158,7 +161,8 @@ TEST(Bitmap, DrawConvertsAndCutsAtTheEdges) {
             }
         }
         if (depth == 32) {
-            for (int y = 0; y < 8; ++y) EXPECT_EQ(target.row(y)[3], 0);
+            for (int y = 0; y < 8; ++y)
+                EXPECT_EQ(target.row(y)[3], 0);
         }
     }
 }

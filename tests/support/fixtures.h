@@ -24,7 +24,8 @@ inline Bitmap pattern_bitmap(int width, int height, int bpp = 24, int salt = 0) 
             p[0] = b;
             p[1] = g;
             p[2] = r;
-            if (bpp == 32) p[3] = 0;
+            if (bpp == 32)
+                p[3] = 0;
         }
     }
     return bitmap;
@@ -60,7 +61,8 @@ inline std::vector<std::uint8_t> make_ico(const std::vector<IcoImageSpec>& image
         put32(d, static_cast<std::uint32_t>(s.height * 2));
         put16(d, 1);
         put16(d, 24);
-        for (int i = 0; i < 6; ++i) put32(d, 0);
+        for (int i = 0; i < 6; ++i)
+            put32(d, 0);
         for (int y = s.height - 1; y >= 0; --y) {
             std::vector<std::uint8_t> row(colour_stride, 0);
             for (int x = 0; x < s.width; ++x) {
@@ -74,7 +76,8 @@ inline std::vector<std::uint8_t> make_ico(const std::vector<IcoImageSpec>& image
         for (int y = s.height - 1; y >= 0; --y) {
             std::vector<std::uint8_t> row(mask_stride, 0);
             for (int x = 0; x < s.width; ++x) {
-                if (s.transparent && s.transparent(x, y)) row[x / 8] |= 0x80 >> (x % 8);
+                if (s.transparent && s.transparent(x, y))
+                    row[x / 8] |= 0x80 >> (x % 8);
             }
             d.insert(d.end(), row.begin(), row.end());
         }
@@ -96,7 +99,8 @@ inline std::vector<std::uint8_t> make_ico(const std::vector<IcoImageSpec>& image
         put32(file, offset);
         offset += static_cast<std::uint32_t>(blobs[i].size());
     }
-    for (const auto& b : blobs) file.insert(file.end(), b.begin(), b.end());
+    for (const auto& b : blobs)
+        file.insert(file.end(), b.begin(), b.end());
     return file;
 }
 
