@@ -1,0 +1,507 @@
+#include "imaging/jpeg.h"
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <cstddef>
+#include <cstdio>
+// clang-format off
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
+#include <algorithm>
+#include <bit>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <utility>
+
+#include "platform/display.h"
+#include "platform/error.h"
+#include "platform/files.h"
+
+// How libjpeg is driven here: every call into the library happens inside a
+// small function that calls setjmp and holds no object with a destructor. The
+// error manager longjmps back into that function, which destroys the library
+// object and returns the message code; the C++ caller raises the failure
+// after it has returned. No C++ exception ever passes through the library's
+// C frames, and the callbacks the library calls (error manager, destination
+// manager) never throw.
+
+namespace quillora {
+namespace {
+
+constexpr int kQuality = 90;
+constexpr int kPaletteColours = 236;
+// Rows handed to the library per call: few enough that a batch of decoded
+// rows is still in cache when their fourth bytes are cleared.
+constexpr int kBatchRows = 16;
+// The working memory the library may take for itself, besides the bitmap it
+// decodes into (the coefficients of a multi-scan file, the full-image buffer
+// of two-pass colour quantisation). Beyond it the library fails with its own
+// message code instead of allocating without bound.
+constexpr long kMaxLibraryMemory = static_cast<long>(kMaxPixelBytes);
+
+[[noreturn]] void fail_jpeg(int code) {
+    throw Error("JPEG error #" + std::to_string(code));
+}
+
+// ---------------------------------------------------------------------------
+// Error manager
+
+struct ErrorManager {
+    jpeg_error_mgr pub;  // first, so the library's pointer converts back
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void on_error(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+// Warnings and trace messages are ignored.
+void on_message(j_common_ptr, int) {}
+void on_output(j_common_ptr) {}
+
+void init_errors(ErrorManager& errors) noexcept {
+    jpeg_std_error(&errors.pub);
+    errors.pub.error_exit = on_error;
+    errors.pub.emit_message = on_message;
+    errors.pub.output_message = on_output;
+}
+
+// Library state lives in the caller's frame, not in the frame that calls
+// setjmp, so nothing the library changes is lost when it jumps back. Zeroed,
+// so that destroying an object whose creation failed is harmless.
+struct Decompressor {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager errors{};
+};
+
+struct Compressor {
+    jpeg_compress_struct cinfo{};
+    ErrorManager errors{};
+};
+
+// ---------------------------------------------------------------------------
+// Decoding
+
+struct Header {
+    int width = 0, height = 0;
+    bool grayscale = false, progressive = false;
+};
+
+// Reads the header of a JPEG file. Returns 0, or the library's message code.
+int read_header(Decompressor* d, const std::uint8_t* data, std::size_t size,
+                Header* header) noexcept {
+    j_decompress_ptr cinfo = &d->cinfo;
+    init_errors(d->errors);
+    cinfo->err = &d->errors.pub;
+    if (setjmp(d->errors.jump)) {
+        jpeg_destroy_decompress(cinfo);
+        return d->errors.pub.msg_code;
+    }
+    jpeg_create_decompress(cinfo);
+    jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(cinfo, TRUE);
+    header->width = static_cast<int>(cinfo->image_width);
+    header->height = static_cast<int>(cinfo->image_height);
+    header->grayscale = cinfo->jpeg_color_space == JCS_GRAYSCALE;
+    header->progressive = jpeg_has_multiple_scans(cinfo) != FALSE;
+    jpeg_destroy_decompress(cinfo);
+    return 0;
+}
+
+enum class DecodeOutput {
+    kBgr,        // 24 bits: blue, green, red
+    kBgrx,       // 32 bits: blue, green, red, 0
+    kQuantised,  // 8 bits, 236 colours or grey levels, Floyd-Steinberg dither
+};
+
+struct DecodeJob {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    DecodeOutput output = DecodeOutput::kBgr;
+    // Where row y goes: first_row + y * step.
+    std::uint8_t* first_row = nullptr;
+    std::ptrdiff_t step = 0;
+    int width = 0, height = 0;
+    // The palette of quantised output.
+    Rgbq palette[256];
+    int colours = 0;
+};
+
+// libjpeg-turbo writes 0xFF as the fourth byte of its 32-bit pixels; screen
+// bitmaps have 0 there.
+void clear_fourth_bytes(std::uint8_t* row, int width) noexcept {
+    constexpr std::uint32_t kKeep =
+        std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
+    for (int x = 0; x < width; ++x) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, row + 4 * x, 4);
+        pixel &= kKeep;
+        std::memcpy(row + 4 * x, &pixel, 4);
+    }
+}
+
+// Decodes a whole JPEG file into the rows the job names. Returns 0, or the
+// library's message code.
+int run_decode(Decompressor* d, DecodeJob* job) noexcept {
+    j_decompress_ptr cinfo = &d->cinfo;
+    init_errors(d->errors);
+    cinfo->err = &d->errors.pub;
+    if (setjmp(d->errors.jump)) {
+        jpeg_destroy_decompress(cinfo);
+        return d->errors.pub.msg_code;
+    }
+    jpeg_create_decompress(cinfo);
+    cinfo->mem->max_memory_to_use = kMaxLibraryMemory;
+    jpeg_mem_src(cinfo, job->data, static_cast<unsigned long>(job->size));
+    jpeg_read_header(cinfo, TRUE);
+
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = 1;
+    cinfo->dct_method = JDCT_ISLOW;
+    cinfo->do_fancy_upsampling = TRUE;
+    cinfo->do_block_smoothing = TRUE;
+    switch (job->output) {
+        case DecodeOutput::kBgr:
+            cinfo->out_color_space = JCS_EXT_BGR;
+            break;
+        case DecodeOutput::kBgrx:
+            cinfo->out_color_space = JCS_EXT_BGRX;
+            break;
+        case DecodeOutput::kQuantised:
+            cinfo->out_color_space =
+                cinfo->jpeg_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
+            cinfo->quantize_colors = TRUE;
+            cinfo->desired_number_of_colors = kPaletteColours;
+            cinfo->dither_mode = JDITHER_FS;
+            cinfo->two_pass_quantize = TRUE;  // used for colour; grey is one pass
+            break;
+    }
+    jpeg_start_decompress(cinfo);
+    // The caller sized the rows from the same header.
+    if (cinfo->output_width != static_cast<JDIMENSION>(job->width) ||
+        cinfo->output_height != static_cast<JDIMENSION>(job->height)) {
+        ERREXIT(cinfo, JERR_NOTIMPL);
+    }
+    if (job->output == DecodeOutput::kQuantised) {
+        job->colours = std::min(cinfo->actual_number_of_colors, 256);
+        bool grey = cinfo->out_color_components == 1;
+        for (int i = 0; i < job->colours; ++i) {
+            Rgbq& entry = job->palette[i];
+            entry.red = cinfo->colormap[0][i];
+            entry.green = grey ? entry.red : cinfo->colormap[1][i];
+            entry.blue = grey ? entry.red : cinfo->colormap[2][i];
+            entry.reserved = 0;
+        }
+    }
+
+    JSAMPROW rows[kBatchRows];
+    while (cinfo->output_scanline < cinfo->output_height) {
+        JDIMENSION first = cinfo->output_scanline;
+        JDIMENSION count =
+            std::min<JDIMENSION>(kBatchRows, cinfo->output_height - cinfo->output_scanline);
+        for (JDIMENSION i = 0; i < count; ++i) {
+            rows[i] = job->first_row + static_cast<std::ptrdiff_t>(first + i) * job->step;
+        }
+        JDIMENSION got = jpeg_read_scanlines(cinfo, rows, count);
+        if (job->output == DecodeOutput::kBgrx) {
+            for (JDIMENSION i = 0; i < got; ++i)
+                clear_fourth_bytes(rows[i], job->width);
+        }
+    }
+    jpeg_finish_decompress(cinfo);
+    jpeg_destroy_decompress(cinfo);
+    return 0;
+}
+
+std::ptrdiff_t row_step(const Bitmap& bitmap) noexcept {
+    auto stride = static_cast<std::ptrdiff_t>(bitmap.stride());
+    return bitmap.top_down() ? stride : -stride;
+}
+
+// Decodes into `target`, whose size is the picture's.
+void decode_into(const std::vector<std::uint8_t>& data, DecodeOutput output, Bitmap& target) {
+    DecodeJob job;
+    job.data = data.data();
+    job.size = data.size();
+    job.output = output;
+    job.first_row = target.empty() ? nullptr : target.row(0);
+    job.step = row_step(target);
+    job.width = target.width();
+    job.height = target.height();
+    Decompressor decompressor;
+    if (int code = run_decode(&decompressor, &job); code != 0)
+        fail_jpeg(code);
+    if (output == DecodeOutput::kQuantised) {
+        target.palette().assign(job.palette, job.palette + job.colours);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Encoding
+
+// The compressed bytes, in a chain of blocks: the first sized from an
+// estimate, each further one as large as all before it, so the output never
+// moves once written and its blocks are at most twice its size.
+struct Block {
+    Block* next;
+    std::size_t capacity;
+    std::size_t used;
+    std::uint8_t* bytes() noexcept { return reinterpret_cast<std::uint8_t*>(this + 1); }
+};
+
+Block* new_block(std::size_t capacity) noexcept {
+    auto* block = static_cast<Block*>(std::malloc(sizeof(Block) + capacity));
+    if (block)
+        *block = Block{nullptr, capacity, 0};
+    return block;
+}
+
+struct Destination {
+    jpeg_destination_mgr pub;  // first, so the library's pointer converts back
+    Block* head;
+    Block* tail;
+    std::size_t total;  // bytes in the blocks before the tail
+};
+
+void on_init_destination(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
+    dest->pub.next_output_byte = dest->tail->bytes();
+    dest->pub.free_in_buffer = dest->tail->capacity;
+}
+
+// The tail block is full: chain a new one.
+boolean on_empty_output_buffer(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
+    dest->tail->used = dest->tail->capacity;
+    dest->total += dest->tail->used;
+    Block* block = new_block(dest->total);
+    if (!block)
+        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
+    dest->tail->next = block;
+    dest->tail = block;
+    dest->pub.next_output_byte = block->bytes();
+    dest->pub.free_in_buffer = block->capacity;
+    return TRUE;
+}
+
+void on_term_destination(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
+    dest->tail->used = dest->tail->capacity - dest->pub.free_in_buffer;
+}
+
+// Owns the blocks of a destination.
+class Output {
+  public:
+    explicit Output(std::size_t first_capacity) {
+        dest_.pub.init_destination = on_init_destination;
+        dest_.pub.empty_output_buffer = on_empty_output_buffer;
+        dest_.pub.term_destination = on_term_destination;
+        dest_.head = dest_.tail = new_block(first_capacity);
+        dest_.total = 0;
+        if (!dest_.head)
+            throw Error(std::string(kOutOfResources));
+    }
+    ~Output() {
+        for (Block* block = dest_.head; block;) {
+            Block* next = block->next;
+            std::free(block);
+            block = next;
+        }
+    }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    Destination* destination() noexcept { return &dest_; }
+    std::size_t size() const noexcept { return dest_.total + dest_.tail->used; }
+    template <typename F>
+    void for_each_block(F&& f) const {
+        for (Block* block = dest_.head; block; block = block->next) {
+            if (block->used > 0)
+                f(block->bytes(), block->used);
+        }
+    }
+
+  private:
+    Destination dest_{};
+};
+
+struct EncodeJob {
+    const Bitmap* bitmap = nullptr;
+    Destination* destination = nullptr;
+    // Rows go to the library as they are stored (kBgr, kBgrx) or converted
+    // to blue, green, red one at a time into row_buffer.
+    J_COLOR_SPACE in_space = JCS_EXT_BGR;
+    int components = 3;
+    bool direct = false;
+    std::uint8_t* row_buffer = nullptr;
+    // A failure of the row conversion, raised again after the library is done.
+    std::exception_ptr conversion_failure;
+};
+
+bool convert_row(EncodeJob* job, int y) noexcept {
+    try {
+        row_to_bgr(*job->bitmap, y, job->row_buffer);
+        return true;
+    } catch (...) {
+        job->conversion_failure = std::current_exception();
+        return false;
+    }
+}
+
+// Compresses the whole bitmap. Returns 0, or the library's message code.
+int run_encode(Compressor* c, EncodeJob* job) noexcept {
+    j_compress_ptr cinfo = &c->cinfo;
+    init_errors(c->errors);
+    cinfo->err = &c->errors.pub;
+    if (setjmp(c->errors.jump)) {
+        jpeg_destroy_compress(cinfo);
+        return c->errors.pub.msg_code;
+    }
+    jpeg_create_compress(cinfo);
+    cinfo->dest = &job->destination->pub;
+    const Bitmap& bitmap = *job->bitmap;
+    cinfo->image_width = static_cast<JDIMENSION>(bitmap.width());
+    cinfo->image_height = static_cast<JDIMENSION>(bitmap.height());
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_RGB;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, kQuality, TRUE);
+    cinfo->dct_method = JDCT_ISLOW;
+    cinfo->optimize_coding = FALSE;
+    // The same components in the order the rows hold them.
+    cinfo->in_color_space = job->in_space;
+    cinfo->input_components = job->components;
+    jpeg_start_compress(cinfo, TRUE);
+
+    JSAMPROW rows[kBatchRows];
+    while (cinfo->next_scanline < cinfo->image_height) {
+        int first = static_cast<int>(cinfo->next_scanline);
+        if (job->direct) {
+            int count = std::min(kBatchRows, bitmap.height() - first);
+            for (int i = 0; i < count; ++i) {
+                rows[i] = const_cast<JSAMPROW>(bitmap.row(first + i));
+            }
+            jpeg_write_scanlines(cinfo, rows, static_cast<JDIMENSION>(count));
+        } else {
+            if (!convert_row(job, first))
+                ERREXIT(cinfo, JERR_NOTIMPL);
+            rows[0] = job->row_buffer;
+            jpeg_write_scanlines(cinfo, rows, 1);
+        }
+    }
+    jpeg_finish_compress(cinfo);
+    jpeg_destroy_compress(cinfo);
+    return 0;
+}
+
+// A first block that holds the file of a photograph: 4 bits per pixel is
+// more than quality 90 gives for all but noise. Pages never written cost
+// nothing, so erring on the large side is cheap.
+std::size_t estimated_size(const Bitmap& bitmap) noexcept {
+    constexpr std::size_t kHeaders = 4096;
+    constexpr std::size_t kMaximum = std::size_t{256} << 20;
+    std::size_t pixels = static_cast<std::size_t>(bitmap.width()) * bitmap.height();
+    return std::min(pixels / 2 + kHeaders, kMaximum);
+}
+
+std::unique_ptr<Output> compress(const Bitmap& bitmap) {
+    auto output = std::make_unique<Output>(estimated_size(bitmap));
+    EncodeJob job;
+    job.bitmap = &bitmap;
+    job.destination = output->destination();
+    std::unique_ptr<std::uint8_t[]> row_buffer;
+    if (bitmap.bpp() == 32 && bitmap.has_default_masks()) {
+        job.in_space = JCS_EXT_BGRX;
+        job.components = 4;
+        job.direct = true;
+    } else if (bitmap.bpp() == 24 && bitmap.has_default_masks()) {
+        job.in_space = JCS_EXT_BGR;
+        job.components = 3;
+        job.direct = true;
+    } else {
+        row_buffer = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(bitmap.width()) * 3);
+        job.row_buffer = row_buffer.get();
+    }
+    Compressor compressor;
+    int code = run_encode(&compressor, &job);
+    if (job.conversion_failure)
+        std::rethrow_exception(job.conversion_failure);
+    if (code != 0)
+        fail_jpeg(code);
+    return output;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+JpegPicture::JpegPicture(std::vector<std::uint8_t> data) : data_(std::move(data)) {
+    if (data_.empty())
+        return;
+    Header header;
+    Decompressor decompressor;
+    if (int code = read_header(&decompressor, data_.data(), data_.size(), &header); code != 0) {
+        fail_jpeg(code);
+    }
+    width_ = header.width;
+    height_ = header.height;
+    grayscale_ = header.grayscale;
+    progressive_ = header.progressive;
+}
+
+JpegPicture JpegPicture::read(const std::string& path) {
+    return JpegPicture(files::read_file(path));
+}
+
+const Bitmap& JpegPicture::decoded() {
+    if (!decoded_) {
+        bool quantised = grayscale_ || display::startup_depth() <= 8;
+        // An empty file has no size; the library refuses it before any row.
+        Bitmap bitmap =
+            data_.empty() ? Bitmap() : Bitmap(width_, height_, quantised ? 8 : 24, true);
+        decode_into(data_, quantised ? DecodeOutput::kQuantised : DecodeOutput::kBgr, bitmap);
+        bitmap_ = std::move(bitmap);
+        decoded_ = true;
+    }
+    return bitmap_;
+}
+
+void JpegPicture::draw(Bitmap& target) {
+    bool direct = !decoded_ && !data_.empty() && !grayscale_ && display::startup_depth() > 8 &&
+                  target.width() == width_ && target.height() == height_ &&
+                  (target.bpp() == 32 || target.bpp() == 24) && target.has_default_masks();
+    if (direct) {
+        decode_into(data_, target.bpp() == 32 ? DecodeOutput::kBgrx : DecodeOutput::kBgr, target);
+        return;
+    }
+    quillora::draw(decoded(), target);
+}
+
+std::vector<std::uint8_t> encode_jpeg(const Bitmap& bitmap) {
+    std::vector<std::uint8_t> bytes;
+    if (bitmap.empty())
+        return bytes;
+    auto output = compress(bitmap);
+    bytes.resize(output->size());
+    std::size_t at = 0;
+    output->for_each_block([&](const std::uint8_t* data, std::size_t n) {
+        std::memcpy(bytes.data() + at, data, n);
+        at += n;
+    });
+    return bytes;
+}
+
+void encode_jpeg(const Bitmap& bitmap, const std::string& path, const std::string& source) {
+    files::OutputFile file(path, source);
+    if (!bitmap.empty()) {
+        auto output = compress(bitmap);
+        output->for_each_block(
+            [&](const std::uint8_t* data, std::size_t n) { file.write(data, n); });
+    }
+    file.commit();
+}
+
+}  // namespace quillora

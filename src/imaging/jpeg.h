@@ -1,0 +1,73 @@
+// JPEG pictures and the JPEG encoder, through the IJG libjpeg 6b interface
+// (libjpeg-turbo).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/picture.h"
+
+namespace quillora {
+
+// The complete bytes of a JPEG file plus the facts of its header. The pixels
+// are decoded at the first draw (or the first call of decoded()) and kept.
+//
+// Decoding: full size, accurate integer DCT, smooth upsampling, block
+// smoothing. Colour files give 24 bits per pixel; grayscale files give 8 bits
+// with 236 evenly spread grey levels and Floyd-Steinberg dithering; when the
+// screen had 8 bits per pixel or less at start (display::startup_depth()),
+// colour files too give 8 bits: 236 colours chosen in two passes, dithered.
+// Library warnings are ignored (a cut-off file decodes as far as it goes);
+// library errors fail with "JPEG error #N" and the library's message code.
+class JpegPicture final : public Picture {
+  public:
+    // Reads the header at once. An empty file is accepted (size 0, drawing
+    // it fails); a header the library refuses fails with "JPEG error #N"
+    // (#53 for data that does not start with the start-of-image marker).
+    explicit JpegPicture(std::vector<std::uint8_t> data);
+    // Reads the whole file. Fails with "Cannot open file "%s". %s" too.
+    static JpegPicture read(const std::string& path);
+
+    int width() const override { return width_; }
+    int height() const override { return height_; }
+    // The file's colour space is grayscale.
+    bool grayscale() const noexcept { return grayscale_; }
+    // The file has more than one scan.
+    bool progressive() const noexcept { return progressive_; }
+    const std::vector<std::uint8_t>& data() const noexcept { return data_; }
+
+    // Draws the picture at the target's top-left corner. A colour picture
+    // not decoded yet that is drawn onto a 32 or 24-bit target of exactly its
+    // size is decoded straight into the target's rows (the same pixels as
+    // decoding first and copying, without the intermediate bitmap; the
+    // picture then keeps no pixels of its own). Otherwise the picture is
+    // decoded once and its bitmap drawn with quillora::draw.
+    void draw(Bitmap& target) override;
+
+    // The decoded pixels (24 bits, or 8 bits with a palette), decoding first
+    // if needed.
+    const Bitmap& decoded();
+    bool is_decoded() const noexcept { return decoded_; }
+
+  private:
+    std::vector<std::uint8_t> data_;
+    int width_ = 0, height_ = 0;
+    bool grayscale_ = false, progressive_ = false;
+    bool decoded_ = false;
+    Bitmap bitmap_;
+};
+
+// Encodes a bitmap as a baseline JFIF file of quality 90 (the library's
+// defaults for RGB input: YCbCr, 2x2/1x1/1x1 sampling, standard Huffman
+// tables, accurate integer DCT). Bitmaps of any depth give the same file as
+// their 24-bit equivalent. A bitmap of width or height 0 gives no bytes.
+std::vector<std::uint8_t> encode_jpeg(const Bitmap& bitmap);
+
+// Encodes a bitmap into a file, written atomically through files::OutputFile
+// (which refuses to replace `source`). A bitmap of width or height 0 gives a
+// file of 0 bytes.
+void encode_jpeg(const Bitmap& bitmap, const std::string& path, const std::string& source = {});
+
+}  // namespace quillora
