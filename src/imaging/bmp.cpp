@@ -1,0 +1,468 @@
+#include "imaging/bmp.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <source_location>
+#include <string_view>
+
+#include "platform/error.h"
+
+namespace quillora {
+namespace {
+
+// Compression values of the Windows information header.
+constexpr std::uint32_t kBiRgb = 0;
+constexpr std::uint32_t kBiRle8 = 1;
+constexpr std::uint32_t kBiRle4 = 2;
+constexpr std::uint32_t kBiBitfields = 3;
+
+constexpr std::size_t kFileHeaderSize = 14;
+// The OS/2 core header: 16-bit width and height, 3-byte colour entries.
+constexpr std::uint32_t kCoreHeaderSize = 12;
+constexpr std::uint32_t kInfoHeaderSize = 40;
+// A Windows header must hold at least its size, width, height, planes and
+// bit count.
+constexpr std::uint32_t kMinimumHeaderSize = 16;
+// The part of a Windows header that is interpreted: the 40-byte header and
+// the three colour masks that the longer versions carry at bytes 40 to 51.
+constexpr std::uint32_t kInterpretedHeaderSize = 52;
+constexpr std::size_t kMasksSize = 12;
+
+std::uint32_t get16(const std::uint8_t* p) noexcept {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8;
+}
+std::uint32_t get32(const std::uint8_t* p) noexcept {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
+}
+void put16(std::uint8_t* p, std::uint32_t v) noexcept {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void put32(std::uint8_t* p, std::uint32_t v) noexcept {
+    put16(p, v);
+    put16(p + 2, v >> 16);
+}
+
+[[noreturn]] void fail(std::string_view message,
+                       std::source_location where = std::source_location::current()) {
+    throw Error(std::string(message), where);
+}
+
+void read_exact(files::Reader& in, void* buffer, std::size_t n,
+                std::source_location where = std::source_location::current()) {
+    if (in.read(buffer, n) != n)
+        fail(kStreamReadError, where);
+}
+
+void skip_exact(files::Reader& in, std::uint64_t n,
+                std::source_location where = std::source_location::current()) {
+    if (n > 0 && in.skip(n) != n)
+        fail(kStreamReadError, where);
+}
+
+// The fields of the information header that the reader uses.
+struct DibHeader {
+    std::uint32_t size = 0;
+    std::int64_t width = 0;
+    std::int64_t height = 0;  // negative: rows stored top-down
+    std::uint32_t planes = 0;
+    std::uint32_t bpp = 0;
+    std::uint32_t compression = kBiRgb;
+    std::uint32_t image_size = 0;
+    std::uint32_t used_colours = 0;
+    ChannelMasks header_masks;  // bytes 40 to 51 of a header of 52 bytes or more
+
+    bool core() const noexcept { return size == kCoreHeaderSize; }
+};
+
+// Reads the header size and the fields every header has: width, height,
+// planes and bit count.
+DibHeader read_header_start(files::Reader& in) {
+    DibHeader h;
+    std::uint8_t b[12];
+    read_exact(in, b, 4);
+    h.size = get32(b);
+    if (h.core()) {
+        read_exact(in, b, 8);
+        h.width = get16(b);
+        h.height = get16(b + 2);
+        h.planes = get16(b + 4);
+        h.bpp = get16(b + 6);
+        return h;
+    }
+    if (h.size < kMinimumHeaderSize)
+        fail(kBitmapNotValid);
+    read_exact(in, b, 12);
+    h.width = static_cast<std::int32_t>(get32(b));
+    h.height = static_cast<std::int32_t>(get32(b + 4));
+    h.planes = get16(b + 8);
+    h.bpp = get16(b + 10);
+    return h;
+}
+
+// Reads the rest of a Windows header. A header shorter than 40 bytes (the
+// OS/2 version-2 headers may be) leaves the fields it lacks 0; the bytes
+// past the interpreted part are skipped.
+void read_header_rest(files::Reader& in, DibHeader& h) {
+    if (h.core())
+        return;
+    // Indexed from the header's byte 16, the one after the bit count.
+    std::array<std::uint8_t, kInterpretedHeaderSize - kMinimumHeaderSize> b{};
+    std::uint32_t interpreted = std::min(h.size, kInterpretedHeaderSize);
+    read_exact(in, b.data(), interpreted - kMinimumHeaderSize);
+    skip_exact(in, h.size - interpreted);
+    h.compression = get32(&b[0]);
+    h.image_size = get32(&b[4]);
+    h.used_colours = get32(&b[16]);
+    h.header_masks = {get32(&b[24]), get32(&b[28]), get32(&b[32])};
+}
+
+bool supported_depth(std::uint32_t bpp) noexcept {
+    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+}
+
+// Whether the system builds a bitmap of this compression and layout. It has
+// no error code to give when it refuses, so the refusal reads "Bitmap image
+// is not valid".
+bool supported_compression(const DibHeader& h) noexcept {
+    switch (h.compression) {
+        case kBiRgb:
+            return true;
+        case kBiRle8:
+            return h.bpp == 8 && h.height > 0;
+        case kBiRle4:
+            return h.bpp == 4 && h.height > 0;
+        case kBiBitfields:
+            return h.bpp == 16 || h.bpp == 32;
+        default:
+            return false;
+    }
+}
+
+// The colour table: `used_colours` entries, or when that is 0 the full table
+// of a palette depth and none for deeper pixels. Entries past 2^bpp, and the
+// table of a deeper bitmap, are read and dropped.
+std::vector<Rgbq> read_colour_table(files::Reader& in, const DibHeader& h) {
+    const std::uint64_t full = h.bpp <= 8 ? std::uint64_t{1} << h.bpp : 0;
+    const std::uint64_t entries = h.used_colours != 0 ? h.used_colours : full;
+    const std::uint64_t entry_size = h.core() ? 3 : 4;
+    // Checked before anything is read: the count may be absurd.
+    if (entries * entry_size > in.remaining())
+        fail(kStreamReadError);
+    const std::size_t kept = static_cast<std::size_t>(std::min(entries, full));
+    std::array<std::uint8_t, 256 * 4> raw;
+    read_exact(in, raw.data(), kept * entry_size);
+    skip_exact(in, (entries - kept) * entry_size);
+    std::vector<Rgbq> palette(kept);
+    for (std::size_t i = 0; i < kept; ++i) {
+        const std::uint8_t* e = raw.data() + i * entry_size;
+        palette[i] = {e[0], e[1], e[2], entry_size == 4 ? e[3] : std::uint8_t{0}};
+    }
+    return palette;
+}
+
+// Run-length data, read in blocks from the reader up to a limit.
+class RunData {
+  public:
+    RunData(files::Reader& in, std::uint64_t limit) noexcept : in_(in), left_(limit) {}
+
+    // The next byte, or -1 when the data has ended.
+    int next() {
+        if (pos_ == end_ && !refill())
+            return -1;
+        return buffer_[pos_++];
+    }
+
+  private:
+    bool refill() {
+        if (left_ == 0)
+            return false;
+        std::size_t n = in_.read(buffer_.data(),
+                                 static_cast<std::size_t>(std::min<std::uint64_t>(left_, kBlock)));
+        left_ = n == 0 ? 0 : left_ - n;
+        pos_ = 0;
+        end_ = n;
+        return n > 0;
+    }
+
+    static constexpr std::size_t kBlock = 16384;
+    files::Reader& in_;
+    std::uint64_t left_;
+    std::size_t pos_ = 0, end_ = 0;
+    std::array<std::uint8_t, kBlock> buffer_;
+};
+
+// Decodes RLE8 or RLE4 data into a bottom-up bitmap whose pixels are all 0.
+// Damaged data is taken as far as it makes sense, never refused: pixels of a
+// run past the end of its row are dropped, a delta never moves past the
+// right edge, and data that ends, or that moves past the top row, before
+// the end-of-bitmap code ends the decoding with the pixels decoded so far.
+void decode_rle(RunData& data, Bitmap& bitmap, bool rle4) {
+    const int width = bitmap.width();
+    const int height = bitmap.height();
+    const std::size_t stride = bitmap.stride();
+    int x = 0, y = 0;  // y counts rows from the bottom, in the order stored
+    std::uint8_t* row = bitmap.bits();
+    auto put = [&](int index) {
+        if (x >= width)
+            return;
+        if (rle4) {
+            std::uint8_t& byte = row[x >> 1];
+            byte = (x & 1) ? static_cast<std::uint8_t>((byte & 0xF0) | index)
+                           : static_cast<std::uint8_t>((byte & 0x0F) | index << 4);
+        } else {
+            row[x] = static_cast<std::uint8_t>(index);
+        }
+        ++x;
+    };
+    for (;;) {
+        const int count = data.next();
+        const int code = data.next();
+        if (code < 0)
+            return;
+        if (count > 0) {
+            // Encoded run: `count` pixels of one index, or of two alternating
+            // indices (high nibble first) for RLE4.
+            const int n = std::min(count, width - x);
+            if (!rle4) {
+                std::memset(row + x, code, static_cast<std::size_t>(n));
+                x += n;
+            } else {
+                for (int i = 0; i < n; ++i)
+                    put((i & 1) ? code & 0x0F : code >> 4);
+            }
+            continue;
+        }
+        switch (code) {
+            case 0:  // end of line
+                x = 0;
+                if (++y >= height)
+                    return;
+                row += stride;
+                break;
+            case 1:  // end of bitmap
+                return;
+            case 2: {  // delta: move right and up
+                const int dx = data.next();
+                const int dy = data.next();
+                if (dy < 0)
+                    return;
+                x = std::min(x + dx, width);
+                y += dy;
+                if (y >= height)
+                    return;
+                row = bitmap.bits() + static_cast<std::size_t>(y) * stride;
+                break;
+            }
+            default: {  // absolute run of `code` pixels, padded to 16 bits
+                int byte = 0;
+                for (int i = 0; i < code; ++i) {
+                    if (!rle4 || (i & 1) == 0) {
+                        byte = data.next();
+                        if (byte < 0)
+                            return;
+                    }
+                    put(!rle4 ? byte : (i & 1) ? byte & 0x0F : byte >> 4);
+                }
+                const int bytes = rle4 ? (code + 1) / 2 : code;
+                if ((bytes & 1) && data.next() < 0)
+                    return;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+Bitmap read_bmp(files::Reader& in) {
+    if (in.remaining() == 0)
+        return Bitmap();
+
+    std::uint8_t file_header[kFileHeaderSize];
+    read_exact(in, file_header, sizeof file_header);
+    // The size and pixel-offset fields are not used: the pixels follow the
+    // colour table.
+    if (file_header[0] != 'B' || file_header[1] != 'M')
+        fail(kBitmapNotValid);
+
+    DibHeader h = read_header_start(in);
+    if (h.planes != 1 || !supported_depth(h.bpp) || h.width < 0)
+        fail(kBitmapNotValid);
+    const std::uint64_t rows = static_cast<std::uint64_t>(h.height < 0 ? -h.height : h.height);
+    const bool empty = h.width == 0 || rows == 0;
+    const std::uint64_t stride = Bitmap::stride_for(static_cast<int>(h.width), int(h.bpp));
+    // Checked as soon as the dimensions are known, before anything is
+    // allocated: a few bytes may claim gigabytes of pixels.
+    if (!empty && stride > kMaxPixelBytes / rows)
+        fail(kOutOfResources);
+
+    read_header_rest(in, h);
+    if (!supported_compression(h))
+        fail(kBitmapNotValid);
+
+    ChannelMasks masks = default_masks(int(h.bpp));
+    if (h.compression == kBiBitfields) {
+        if (h.size >= kInterpretedHeaderSize) {
+            masks = h.header_masks;
+        } else {
+            std::uint8_t b[kMasksSize];
+            read_exact(in, b, sizeof b);
+            masks = {get32(b), get32(b + 4), get32(b + 8)};
+        }
+    }
+    std::vector<Rgbq> palette = read_colour_table(in, h);
+
+    const bool top_down = h.height < 0;
+    Bitmap bitmap(empty ? 0 : static_cast<int>(h.width), empty ? 0 : static_cast<int>(rows),
+                  int(h.bpp), top_down);
+    if (h.bpp <= 8)
+        bitmap.palette() = std::move(palette);
+    bitmap.set_masks(masks);
+    if (empty)
+        return bitmap;
+
+    // The pixel data starts right here, after the colour table, whatever the
+    // file header's offset says; its length never exceeds what the file holds.
+    std::uint64_t length = h.image_size != 0 ? h.image_size : stride * rows;
+    length = std::min(length, in.remaining());
+    if (h.compression == kBiRle8 || h.compression == kBiRle4) {
+        bitmap.fill(0);
+        RunData data(in, length);
+        decode_rle(data, bitmap, h.compression == kBiRle4);
+        return bitmap;
+    }
+    // Stored rows have the bitmap's own layout: one read fills it.
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(length, bitmap.bits_size()));
+    const std::size_t got = in.read(bitmap.bits(), wanted);
+    std::memset(bitmap.bits() + got, 0, bitmap.bits_size() - got);
+    return bitmap;
+}
+
+Bitmap read_bmp(const std::string& path) {
+    files::InputFile in(path);
+    return read_bmp(in);
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+namespace {
+
+// The file header, the information header, the masks when needed and the
+// colour table of the file that holds `bitmap`.
+std::vector<std::uint8_t> bmp_headers(const Bitmap& bitmap) {
+    const int bpp = bitmap.bpp();
+    // A 16 or 32-bit bitmap with other masks than the implied ones (a file's
+    // 5-6-5 bitmap, say) keeps them as bit fields; written without them its
+    // pixels would read as other colours.
+    const bool bitfields = (bpp == 16 || bpp == 32) && !bitmap.has_default_masks();
+    const std::size_t masks_size = bitfields ? kMasksSize : 0;
+    std::size_t entries = 0;
+    if (bpp <= 8) {
+        entries = bitmap.palette().size();
+        // A used-colours field of 0 would announce the full table: a bitmap
+        // without a colour table is written with a full black one.
+        if (entries == 0)
+            entries = std::size_t{1} << bpp;
+    }
+    const std::uint64_t offset = kFileHeaderSize + kInfoHeaderSize + masks_size + entries * 4;
+    const std::uint64_t image_size = bitmap.bits_size();
+    if (offset + image_size > std::numeric_limits<std::uint32_t>::max())
+        fail(kOutOfResources);
+
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(offset), 0);
+    std::uint8_t* p = out.data();
+    p[0] = 'B';
+    p[1] = 'M';
+    put32(p + 2, static_cast<std::uint32_t>(offset + image_size));
+    put32(p + 10, static_cast<std::uint32_t>(offset));
+    p += kFileHeaderSize;
+    put32(p, kInfoHeaderSize);
+    put32(p + 4, static_cast<std::uint32_t>(bitmap.width()));
+    put32(p + 8, static_cast<std::uint32_t>(bitmap.height()));
+    put16(p + 12, 1);
+    put16(p + 14, static_cast<std::uint32_t>(bpp));
+    put32(p + 16, bitfields ? kBiBitfields : kBiRgb);
+    put32(p + 20, static_cast<std::uint32_t>(image_size));
+    put32(p + 32, static_cast<std::uint32_t>(bpp <= 8 ? entries : 0));
+    p += kInfoHeaderSize;
+    if (bitfields) {
+        put32(p, bitmap.masks().red);
+        put32(p + 4, bitmap.masks().green);
+        put32(p + 8, bitmap.masks().blue);
+        p += kMasksSize;
+    }
+    const auto& palette = bitmap.palette();
+    for (std::size_t i = 0; i < entries && i < palette.size(); ++i, p += 4) {
+        p[0] = palette[i].blue;
+        p[1] = palette[i].green;
+        p[2] = palette[i].red;
+    }
+    return out;
+}
+
+// Hands the pixel rows to `sink(data, size)` bottom row first: a bottom-up
+// bitmap in one piece, a top-down one row by row.
+template <class Sink>
+void emit_rows(const Bitmap& bitmap, Sink&& sink) {
+    if (bitmap.bits_size() == 0)
+        return;
+    if (!bitmap.top_down()) {
+        sink(bitmap.bits(), bitmap.bits_size());
+        return;
+    }
+    for (int y = bitmap.height() - 1; y >= 0; --y)
+        sink(bitmap.row(y), bitmap.stride());
+}
+
+// Gathers small pieces into larger writes; large pieces go straight through.
+class BufferedOutput {
+  public:
+    explicit BufferedOutput(files::OutputFile& out) : out_(out) { buffer_.reserve(kBlock); }
+
+    void write(const std::uint8_t* data, std::size_t n) {
+        if (buffer_.size() + n > kBlock)
+            flush();
+        if (n >= kBlock)
+            out_.write(data, n);
+        else
+            buffer_.insert(buffer_.end(), data, data + n);
+    }
+    void flush() {
+        if (!buffer_.empty())
+            out_.write(buffer_.data(), buffer_.size());
+        buffer_.clear();
+    }
+
+  private:
+    static constexpr std::size_t kBlock = 256 * 1024;
+    files::OutputFile& out_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> encode_bmp(const Bitmap& bitmap) {
+    std::vector<std::uint8_t> out = bmp_headers(bitmap);
+    out.reserve(out.size() + bitmap.bits_size());
+    emit_rows(bitmap, [&out](const std::uint8_t* data, std::size_t n) {
+        out.insert(out.end(), data, data + n);
+    });
+    return out;
+}
+
+void write_bmp(const Bitmap& bitmap, const std::string& path, const std::string& source) {
+    const std::vector<std::uint8_t> headers = bmp_headers(bitmap);
+    files::OutputFile file(path, source);
+    BufferedOutput out(file);
+    out.write(headers.data(), headers.size());
+    emit_rows(bitmap, [&out](const std::uint8_t* data, std::size_t n) { out.write(data, n); });
+    out.flush();
+    file.commit();
+}
+
+}  // namespace quillora
