@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "cli/convert_cli.h"
+#include "imaging/bmp.h"
+#include "imaging/jpeg.h"
+#include "platform/display.h"
+#include "support/fixtures.h"
+#include "support/temp_dir.h"
+
+namespace quillora::cli {
+namespace {
+
+using testing::pattern_bitmap;
+using testing::read_bytes;
+using testing::TempDir;
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun convert(std::vector<std::string> args) {
+    display::ScopedDisplay keep(32);  // the converter sets the depth it is given
+    std::ostringstream out, err;
+    int status = run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(ConvertCli, UsageErrors) {
+    TempDir dir;
+    std::string d = dir.path().string();
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"--mode", "bmp-jpg", "--output", d},  // no files
+        {"--mode", "png-gif", "--output", d, "a"},
+        {"--mode", "4", "--output", d, "a"},
+        {"--output", d, "a"},
+        {"--mode", "0", "a"},
+        {"--mode", "0", "--output", "", "a"},
+        {"--mode", "0", "--output", d, "--jobs", "0", "a"},
+        {"--mode", "0", "--output", d, "--jobs", "two", "a"},
+        {"--mode", "0", "--output", d, "--screen-depth", "15", "a"},
+        {"--mode", "0", "--output", d, "--colour", "a"},
+        {"--mode", "0", "--output"},
+    };
+    for (const auto& args : bad) {
+        CliRun r = convert(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args.back());
+        EXPECT_NE(r.err.find("usage: quillora-convert --mode MODE --output DIR"),
+                  std::string::npos);
+        EXPECT_EQ(r.out, "");
+    }
+    CliRun help = convert({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: quillora-convert", 0), 0u);
+    EXPECT_EQ(help.err, "");
+}
+
+TEST(ConvertCli, ReportsEachFailureAndGoesOn) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("out"));
+    write_bmp(pattern_bitmap(20, 10), dir.file("good.bmp"));
+    std::string bad = dir.write("bad.bmp", "not a bitmap, really");
+    std::string missing = dir.file("missing.bmp");
+    CliRun r = convert(
+        {"--mode", "bmp-jpg", "--output", dir.file("out"), bad, missing, dir.file("good.bmp")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quillora-convert: " + bad + ": Bitmap image is not valid\n" +
+                         "1 converted, 1 skipped, 1 failed\n");
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"bad.bmp", "good.bmp", "out"}));
+    EXPECT_TRUE(files::exists(dir.file("out/good.jpg")));
+
+    CliRun ok = convert({"--mode=0", "--output=" + dir.file("out"), missing, dir.file("good.bmp")});
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.err, "1 converted, 1 skipped, 0 failed\n");
+}
+
+TEST(ConvertCli, JobsGiveTheSameBytesAsOneAtATime) {
+    TempDir dir;
+    std::vector<std::string> sources;
+    for (int i = 0; i < 12; ++i) {
+        // Three folders with the same names: later sources of a name win.
+        std::string sub = dir.file("src" + std::to_string(i % 3));
+        std::filesystem::create_directories(sub);
+        std::string path = sub + "/p" + std::to_string(i / 3) + (i % 2 ? ".jpeg" : ".jpg");
+        encode_jpeg(pattern_bitmap(40 + i, 30, 24, i), path);
+        sources.push_back(path);
+    }
+    sources.push_back(dir.write("broken.jpg", "not a jpeg"));
+    auto outputs = [&](const std::string& jobs, int depth) {
+        std::string out = dir.file("out" + jobs + "-" + std::to_string(depth));
+        std::filesystem::create_directory(out);
+        std::vector<std::string> args = {
+            "--mode", "jpg-bmp", "--output",       out,
+            "--jobs", jobs,      "--screen-depth", std::to_string(depth)};
+        args.insert(args.end(), sources.begin(), sources.end());
+        CliRun r = convert(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "quillora-convert: " + sources.back() +
+                             ": JPEG error #53\n"
+                             "12 converted, 0 skipped, 1 failed\n");
+        std::map<std::string, std::vector<std::uint8_t>> files;
+        for (const auto& e : std::filesystem::directory_iterator(out)) {
+            files[e.path().filename().string()] = read_bytes(e.path().string());
+        }
+        return files;
+    };
+    for (int depth : {32, 8}) {
+        auto one = outputs("1", depth);
+        EXPECT_EQ(one.size(), 4u);  // p0..p3
+        EXPECT_EQ(outputs("4", depth), one);
+        // The last source named p3 in the list is src2/p3.jpeg.
+        display::ScopedDisplay keep(depth);
+        JpegPicture last = JpegPicture::read(sources[11]);
+        Bitmap expected = create_screen_bitmap(last.width(), last.height());
+        last.draw(expected);
+        EXPECT_EQ(read_bmp(dir.file("out1-" + std::to_string(depth)) + "/p3.bmp").width(),
+                  expected.width());
+    }
+}
+
+TEST(ConvertCli, ExecutableExitStatus) {
+    TempDir dir;
+    std::string exe = QUILLORA_CONVERT_EXE;
+    auto status = [&](const std::string& args) {
+        int raw = std::system((exe + " " + args + " 2>/dev/null >/dev/null").c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    write_bmp(pattern_bitmap(4, 4), dir.file("a.bmp"));
+    EXPECT_EQ(status("--mode bmp-jpg --output " + dir.path().string() + " " + dir.file("a.bmp")),
+              0);
+    EXPECT_TRUE(files::exists(dir.file("a.jpg")));
+    EXPECT_EQ(status("--mode ico-bmp --output " + dir.path().string() + " " + dir.file("x.ico")),
+              1);
+    EXPECT_EQ(status("--mode"), 2);
+    EXPECT_EQ(status("--help"), 0);
+}
+
+}  // namespace
+}  // namespace quillora::cli

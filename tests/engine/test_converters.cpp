@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "engine/converters.h"
+#include "imaging/bmp.h"
+#include "imaging/jpeg.h"
+#include "platform/display.h"
+#include "platform/error.h"
+#include "support/fixtures.h"
+#include "support/temp_dir.h"
+
+namespace quillora {
+namespace {
+
+using testing::make_ico;
+using testing::pattern_bitmap;
+using testing::read_bytes;
+using testing::rgb_at;
+using testing::TempDir;
+
+class Converters : public ::testing::Test {
+  protected:
+    display::ScopedDisplay screen{32};
+    TempDir dir;
+
+    std::string bmp(const std::string& name, int w = 64, int h = 48) {
+        write_bmp(pattern_bitmap(w, h), dir.file(name));
+        return dir.file(name);
+    }
+    std::string jpeg(const std::string& name, int w = 64, int h = 48, int salt = 0) {
+        encode_jpeg(pattern_bitmap(w, h, 24, salt), dir.file(name));
+        return dir.file(name);
+    }
+    std::string out(const std::string& name = "") const {
+        std::filesystem::create_directories(dir.file("out"));
+        return dir.file("out") + (name.empty() ? "" : "/" + name);
+    }
+    std::string stem(Mode mode, const std::string& source) const {
+        (void)mode;
+        return output_stem(source, out());
+    }
+    std::string failure(Mode mode, const std::string& source) {
+        try {
+            convert_file(mode, source, stem(mode, source));
+        } catch (const Error& e) {
+            return e.what();
+        }
+        return "(no failure)";
+    }
+};
+
+TEST_F(Converters, EachModeWritesItsTargetFormat) {
+    std::string b = bmp("photo.bmp", 640, 480), j = jpeg("photo.jpg", 640, 480);
+    ASSERT_EQ(convert_file(Mode::BmpToJpeg, b, stem(Mode::BmpToJpeg, b)), ConvertResult::Converted);
+    JpegPicture written = JpegPicture::read(out("photo.jpg"));
+    EXPECT_EQ(written.width(), 640);
+    EXPECT_EQ(written.height(), 480);
+
+    ASSERT_EQ(convert_file(Mode::JpegToBmp, j, stem(Mode::JpegToBmp, j)), ConvertResult::Converted);
+    EXPECT_EQ(read_bytes(out("photo.bmp")).size(), 1228854u);  // 54 + 640 * 480 * 4
+    Bitmap back = read_bmp(out("photo.bmp"));
+    EXPECT_EQ(back.bpp(), 32);
+    EXPECT_EQ(back.width(), 640);
+    EXPECT_EQ(back.height(), 480);
+}
+
+TEST_F(Converters, BmpDepthFollowsTheScreen) {
+    std::string j = jpeg("a.jpg", 10, 3);
+    for (int depth : {32, 24, 16, 8}) {
+        display::ScopedDisplay at(depth);
+        convert_file(Mode::JpegToBmp, j, stem(Mode::JpegToBmp, j));
+        Bitmap back = read_bmp(out("a.bmp"));
+        EXPECT_EQ(back.bpp(), depth);
+        EXPECT_EQ(back.width(), 10);
+    }
+}
+
+TEST_F(Converters, SourceExtensionPlaysNoPart) {
+    std::string readme = dir.file("README");
+    std::filesystem::copy_file(bmp("x.bmp"), readme);
+    convert_file(Mode::BmpToJpeg, readme, stem(Mode::BmpToJpeg, readme));
+    EXPECT_TRUE(files::exists(out("README.jpg")));
+
+    std::string dot = dir.file(".bmp");
+    std::filesystem::copy_file(bmp("y.bmp"), dot);
+    convert_file(Mode::BmpToJpeg, dot, stem(Mode::BmpToJpeg, dot));
+    EXPECT_TRUE(files::exists(out(".jpg")));
+
+    std::string jpeg_named_bmp = dir.file("x2.bmp");
+    std::filesystem::copy_file(jpeg("z.jpg"), jpeg_named_bmp);
+    EXPECT_EQ(failure(Mode::BmpToJpeg, jpeg_named_bmp), "Bitmap image is not valid");
+    EXPECT_EQ(failure(Mode::JpegToBmp, bmp("w.jpg")), "JPEG error #53");
+}
+
+TEST_F(Converters, MissingSources) {
+    std::string gone = dir.file("gone.bmp");
+    EXPECT_EQ(convert_file(Mode::BmpToJpeg, gone, stem(Mode::BmpToJpeg, gone)),
+              ConvertResult::Skipped);
+    EXPECT_EQ(convert_file(Mode::JpegToBmp, gone, stem(Mode::JpegToBmp, gone)),
+              ConvertResult::Skipped);
+    std::string ico = dir.file("gone.ico");
+    for (Mode mode : {Mode::IcoToBmp, Mode::IcoToJpeg}) {
+        EXPECT_EQ(failure(mode, ico),
+                  "Cannot open file \"" + ico + "\". No such file or directory");
+    }
+    EXPECT_TRUE(dir.entries() == std::vector<std::string>{"out"});
+    EXPECT_TRUE(std::filesystem::is_empty(out()));
+}
+
+TEST_F(Converters, EmptyFiles) {
+    std::string empty_bmp = dir.write("empty.bmp", "");
+    convert_file(Mode::BmpToJpeg, empty_bmp, stem(Mode::BmpToJpeg, empty_bmp));
+    EXPECT_TRUE(files::exists(out("empty.jpg")));
+    EXPECT_EQ(read_bytes(out("empty.jpg")).size(), 0u);
+
+    std::string empty_jpg = dir.write("empty.jpg", "");
+    EXPECT_EQ(failure(Mode::JpegToBmp, empty_jpg), "JPEG error #42");
+    EXPECT_FALSE(files::exists(out("empty.bmp")));
+}
+
+TEST_F(Converters, LaterSourceOfOneNameWins) {
+    std::string first = jpeg("a.jpg", 8, 8, 1), second = jpeg("a.jpeg", 8, 8, 2);
+    convert_file(Mode::JpegToBmp, first, stem(Mode::JpegToBmp, first));
+    auto from_first = read_bytes(out("a.bmp"));
+    convert_file(Mode::JpegToBmp, second, stem(Mode::JpegToBmp, second));
+    auto from_second = read_bytes(out("a.bmp"));
+    EXPECT_NE(from_first, from_second);
+    JpegPicture pic = JpegPicture::read(second);
+    Bitmap expected = create_screen_bitmap(8, 8);
+    pic.draw(expected);
+    EXPECT_EQ(rgb_at(read_bmp(out("a.bmp")), 3, 3), rgb_at(expected, 3, 3));
+}
+
+TEST_F(Converters, SmallIconOnWhiteSystemIconSizedBitmap) {
+    testing::IcoImageSpec red16;
+    // Transparent where x >= 12: black there shows the white background, red
+    // there is exclusive-ored with it.
+    red16.pixel = [](int x, int y) -> std::uint32_t { return x >= 12 && y < 8 ? 0 : 0xFF0000; };
+    red16.transparent = [](int x, int) { return x >= 12; };
+    std::string ico = dir.write("flor.ico", make_ico({red16}));
+
+    convert_file(Mode::IcoToBmp, ico, stem(Mode::IcoToBmp, ico));
+    Bitmap bmp = read_bmp(out("flor.bmp"));
+    ASSERT_EQ(bmp.width(), 32);
+    ASSERT_EQ(bmp.height(), 32);
+    EXPECT_EQ(rgb_at(bmp, 0, 0), 0xFF0000u);
+    EXPECT_EQ(rgb_at(bmp, 11, 15), 0xFF0000u);
+    EXPECT_EQ(rgb_at(bmp, 12, 0), 0xFFFFFFu);
+    EXPECT_EQ(rgb_at(bmp, 12, 8), 0x00FFFFu);
+    EXPECT_EQ(rgb_at(bmp, 16, 16), 0xFFFFFFu);
+    EXPECT_EQ(rgb_at(bmp, 0, 16), 0xFFFFFFu);
+
+    // ICO to JPEG: the JPEG the BMP converter makes of that bitmap, and no BMP left behind.
+    std::filesystem::remove(out("flor.bmp"));
+    convert_file(Mode::IcoToJpeg, ico, stem(Mode::IcoToJpeg, ico));
+    auto direct = read_bytes(out("flor.jpg"));
+    EXPECT_FALSE(files::exists(out("flor.bmp")));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"flor.ico", "out"}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out()), {}), 1);
+    convert_file(Mode::IcoToBmp, ico, stem(Mode::IcoToBmp, ico));
+    std::string via_bmp = dir.file("via");
+    std::filesystem::create_directory(via_bmp);
+    convert_file(Mode::BmpToJpeg, out("flor.bmp"), output_stem(out("flor.bmp"), via_bmp));
+    EXPECT_EQ(read_bytes(via_bmp + "/flor.jpg"), direct);
+}
+
+TEST_F(Converters, NotAnIcon) {
+    std::string cursor = dir.write("c.ico", std::vector<std::uint8_t>{0, 0, 2, 0, 1, 0});
+    EXPECT_EQ(failure(Mode::IcoToBmp, cursor), "Icon image is not valid");
+    EXPECT_EQ(failure(Mode::IcoToJpeg, bmp("b.ico")), "Icon image is not valid");
+}
+
+TEST_F(Converters, OutputThatIsItsOwnSourceIsRefused) {
+    // A JPEG named photo.bmp converted into its own folder would overwrite itself.
+    std::string source = dir.file("photo.bmp");
+    std::filesystem::copy_file(jpeg("j.jpg"), source);
+    auto before = read_bytes(source);
+    try {
+        convert_file(Mode::JpegToBmp, source, output_stem(source, dir.path().string()));
+        FAIL() << "no failure";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + dir.path().string() +
+                                             "/photo.bmp\". " + files::kOutputIsSource);
+    }
+    EXPECT_EQ(read_bytes(source), before);
+}
+
+TEST_F(Converters, FailedConversionKeepsThePreviousOutput) {
+    std::string good = bmp("a.bmp");
+    convert_file(Mode::BmpToJpeg, good, stem(Mode::BmpToJpeg, good));
+    auto before = read_bytes(out("a.jpg"));
+    std::string bad = dir.file("bad/a.bmp");
+    std::filesystem::create_directory(dir.file("bad"));
+    dir.write("bad/a.bmp", "BM this is not a bitmap at all, not even close to one...");
+    EXPECT_NE(failure(Mode::BmpToJpeg, bad), "(no failure)");
+    EXPECT_EQ(read_bytes(out("a.jpg")), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out()), {}), 1);
+
+    ::chmod(out("a.jpg").c_str(), 0444);
+    EXPECT_EQ(failure(Mode::BmpToJpeg, good),
+              "Cannot create file \"" + out("a.jpg") + "\". Permission denied");
+    std::string missing_dir = dir.file("nowhere");
+    try {
+        convert_file(Mode::BmpToJpeg, good, output_stem(good, missing_dir));
+        FAIL() << "no failure";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + missing_dir + "/a.jpg\". No such file or directory");
+    }
+}
+
+}  // namespace
+}  // namespace quillora
