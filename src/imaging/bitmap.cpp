@@ -25,6 +25,8 @@ std::size_t Bitmap::stride_for(int width, int bpp) noexcept {
     return static_cast<std::size_t>((bits + 31) / 32 * 4);
 }
 
+void Bitmap::Free::operator()(std::uint8_t* p) const noexcept { std::free(p); }
+
 Bitmap::Bitmap(int width, int height, int bpp, bool top_down)
     : width_(width), height_(height), bpp_(bpp), top_down_(top_down), masks_(default_masks(bpp)) {
     if (width < 0 || height < 0)

@@ -86,7 +86,10 @@ private:
     int width_ = 0, height_ = 0, bpp_ = 32;
     bool top_down_ = false;
     std::size_t stride_ = 0;
-    std::unique_ptr<std::uint8_t[]> bits_;
+    struct Free {
+        void operator()(std::uint8_t* p) const noexcept;
+    };
+    std::unique_ptr<std::uint8_t[], Free> bits_;
     std::vector<Rgbq> palette_;
     ChannelMasks masks_ = default_masks(32);
 };

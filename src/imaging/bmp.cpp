@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 #include <limits>
-#include <source_location>
 #include <string_view>
 
 #include "platform/error.h"
@@ -47,18 +46,18 @@ void put32(std::uint8_t* p, std::uint32_t v) noexcept {
 }
 
 [[noreturn]] void fail(std::string_view message,
-                       std::source_location where = std::source_location::current()) {
+                       SourcePlace where = SourcePlace::current()) {
     throw Error(std::string(message), where);
 }
 
 void read_exact(files::Reader& in, void* buffer, std::size_t n,
-                std::source_location where = std::source_location::current()) {
+                SourcePlace where = SourcePlace::current()) {
     if (in.read(buffer, n) != n)
         fail(kStreamReadError, where);
 }
 
 void skip_exact(files::Reader& in, std::uint64_t n,
-                std::source_location where = std::source_location::current()) {
+                SourcePlace where = SourcePlace::current()) {
     if (n > 0 && in.skip(n) != n)
         fail(kStreamReadError, where);
 }

@@ -14,21 +14,21 @@ std::uint32_t fnv1a(std::uint32_t h, std::string_view text) {
     return h;
 }
 
-std::uint32_t place_of(const std::source_location& where) {
+std::uint32_t place_of(const SourcePlace& where) {
     // Only the file's own name counts, so the code does not depend on the
     // folder the program was built in.
-    std::string_view file = where.file_name();
+    std::string_view file = where.file;
     if (auto slash = file.find_last_of("/\\"); slash != std::string_view::npos) {
         file.remove_prefix(slash + 1);
     }
     std::uint32_t h = fnv1a(2166136261u, file);
-    h = fnv1a(h, std::to_string(where.line()));
-    return fnv1a(h, where.function_name());
+    h = fnv1a(h, std::to_string(where.line));
+    return fnv1a(h, where.function);
 }
 
 }  // namespace
 
-Error::Error(const std::string& message, std::source_location where)
+Error::Error(const std::string& message, SourcePlace where)
     : std::runtime_error(message), place_(place_of(where)) {}
 
 std::string Error::place_code() const {
@@ -50,12 +50,12 @@ std::string system_error_text(int err) {
 #endif
 }
 
-void fail_cannot_open(const std::string& path, int err, std::source_location where) {
+void fail_cannot_open(const std::string& path, int err, SourcePlace where) {
     throw Error("Cannot open file \"" + path + "\". " + system_error_text(err), where);
 }
 
 void fail_cannot_create(const std::string& path, const std::string& reason,
-                        std::source_location where) {
+                        SourcePlace where) {
     throw Error("Cannot create file \"" + path + "\". " + reason, where);
 }
 

@@ -3,17 +3,31 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace quillora {
 
+// The place in the source where a failure is raised: a default argument of
+// SourcePlace::current() records the caller's place. (std::source_location
+// is not available with every compiler the project builds with.)
+struct SourcePlace {
+    const char* file = "";
+    unsigned line = 0;
+    const char* function = "";
+
+    static constexpr SourcePlace current(const char* file = __builtin_FILE(),
+                                         unsigned line = __builtin_LINE(),
+                                         const char* function = __builtin_FUNCTION()) noexcept {
+        return {file, line, function};
+    }
+};
+
 class Error : public std::runtime_error {
   public:
     explicit Error(const std::string& message,
-                   std::source_location where = std::source_location::current());
+                   SourcePlace where = SourcePlace::current());
 
     // A stable 32-bit identification of the raising place (file, line, function).
     std::uint32_t place() const noexcept { return place_; }
@@ -29,10 +43,10 @@ std::string system_error_text(int err);
 
 // "Cannot open file "%s". %s"
 [[noreturn]] void fail_cannot_open(const std::string& path, int err,
-                                   std::source_location where = std::source_location::current());
+                                   SourcePlace where = SourcePlace::current());
 // "Cannot create file "%s". %s"
 [[noreturn]] void fail_cannot_create(const std::string& path, const std::string& reason,
-                                     std::source_location where = std::source_location::current());
+                                     SourcePlace where = SourcePlace::current());
 
 // Message texts shared by several readers.
 inline constexpr std::string_view kStreamReadError = "Stream read error";
