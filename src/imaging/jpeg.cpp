@@ -8,8 +8,11 @@
 #include <jerror.h>
 // clang-format on
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
-#include <bit>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -131,16 +134,18 @@ struct DecodeJob {
 };
 
 // libjpeg-turbo writes 0xFF as the fourth byte of its 32-bit pixels; screen
-// bitmaps have 0 there.
+// bitmaps have 0 there. Done for each batch of rows while they are in cache.
 void clear_fourth_bytes(std::uint8_t* row, int width) noexcept {
-    constexpr std::uint32_t kKeep =
-        std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
-    for (int x = 0; x < width; ++x) {
-        std::uint32_t pixel;
-        std::memcpy(&pixel, row + 4 * x, 4);
-        pixel &= kKeep;
-        std::memcpy(row + 4 * x, &pixel, 4);
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
+    for (; x + 4 <= width; x += 4) {
+        auto* p = reinterpret_cast<__m128i*>(row + 4 * x);
+        _mm_storeu_si128(p, _mm_and_si128(_mm_loadu_si128(p), keep));
     }
+#endif
+    for (; x < width; ++x)
+        row[4 * x + 3] = 0;
 }
 
 // Decodes a whole JPEG file into the rows the job names. Returns 0, or the
