@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/converters.h"
 #include "imaging/bitmap.h"
 #include "imaging/bmp.h"
 #include "imaging/jpeg.h"
@@ -191,6 +192,30 @@ void BM_EncodeJpegFile(benchmark::State& state) {
     count_pixels(state);
 }
 BENCHMARK(BM_EncodeJpegFile)->Apply(depths)->Unit(benchmark::kMillisecond);
+
+// Whole conversions, file to file, as quillora-convert runs them: the 24-bit
+// BMP of an image tool to JPEG, and that JPEG to a 32-bit BMP.
+void BM_ConvertBmpToJpeg(benchmark::State& state) {
+    display::ScopedDisplay screen(32);
+    std::string source = scratch().file("convert-source.bmp");
+    write_bmp(photo(24), source);
+    std::string stem = scratch().file("converted");
+    for (auto _ : state)
+        convert_bmp_to_jpeg(source, stem);
+    count_pixels(state);
+}
+BENCHMARK(BM_ConvertBmpToJpeg)->Unit(benchmark::kMillisecond);
+
+void BM_ConvertJpegToBmp(benchmark::State& state) {
+    display::ScopedDisplay screen(32);
+    std::string source = scratch().file("convert-source.jpg");
+    files::write_file(source, photo_jpeg().data(), photo_jpeg().size());
+    std::string stem = scratch().file("converted");
+    for (auto _ : state)
+        convert_jpeg_to_bmp(source, stem);
+    count_pixels(state);
+}
+BENCHMARK(BM_ConvertJpegToBmp)->Unit(benchmark::kMillisecond);
 
 // The codec's own limit, for comparison: libjpeg decoding the same file
 // into a buffer it may keep between runs (no bitmap to create or fill), and

@@ -46,8 +46,9 @@ constexpr int kBatchRows = 16;
 // message code instead of allocating without bound.
 constexpr long kMaxLibraryMemory = static_cast<long>(kMaxPixelBytes);
 
-[[noreturn]] void fail_jpeg(int code) {
-    throw Error("JPEG error #" + std::to_string(code));
+// "JPEG error #N", raised at the caller's place.
+[[noreturn]] void fail_jpeg(int code, SourcePlace where = SourcePlace::current()) {
+    throw Error("JPEG error #" + std::to_string(code), where);
 }
 
 // ---------------------------------------------------------------------------
