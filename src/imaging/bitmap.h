@@ -33,7 +33,7 @@ class Bitmap {
 public:
     // An empty bitmap: width and height 0, no pixels.
     Bitmap() = default;
-    // A bitmap with uninitialised pixels. bpp is 1, 4, 8, 16, 24 or 32. A
+    // A bitmap whose pixel bytes are all 0. bpp is 1, 4, 8, 16, 24 or 32. A
     // bitmap with a palette depth gets a colour table of 2^bpp black entries.
     // Fails with "Out of system resources" when the pixels would not fit in
     // kMaxPixelBytes or cannot be allocated.
