@@ -56,7 +56,7 @@ done
 if [[ $build == 1 ]]; then
     echo "== building quillora-convert (Release, build-bench)"
     cmake -S "$repo" -B "$repo/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DQUILLORA_TESTS=OFF >/dev/null
+        -DQUILLORA_TESTS=OFF -DQUILLORA_GUI=OFF >/dev/null
     cmake --build "$repo/build-bench" --target quillora-convert -j "$(nproc)" >/dev/null
     : "${convert_exe:=$repo/build-bench/quillora-convert}"
 fi
