@@ -1,0 +1,97 @@
+// The main window: the tab strip of the four modes, the source list with its
+// information panel, the folder fields, the left column of buttons and the
+// status bar; the action table and the mode switch.
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/modes.h"
+
+class QAction;
+class QMenu;
+class QLineEdit;
+
+namespace Ui {
+class Tform_principal;
+}
+
+namespace quillora {
+
+class ActionTable;
+class InfoPanel;
+class ListDelegate;
+class ProgressoBar;
+class Tform_carregar;
+
+class Tform_principal : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Tform_principal(QWidget* parent = nullptr);
+    ~Tform_principal() override;
+
+    // Creates the reusable windows, hidden (the program does it right after
+    // creating the main window).
+    void create_windows();
+
+    // The current mode: the selected tab.
+    Mode current_mode() const;
+    // The descriptor of the current mode.
+    const std::string& descriptor() const { return descriptor_; }
+    // The stored list of each mode.
+    const std::vector<std::string>& stored_list(Mode mode) const;
+
+    ActionTable& actions() const { return *actions_; }
+    InfoPanel& info_panel() const { return *info_; }
+    ProgressoBar* progress_bar() const;
+    Tform_carregar* carregar() const { return carregar_; }
+
+    // Services of the source list.
+    std::vector<std::string> shown_list() const;
+    void append(const std::vector<std::string>& paths);
+    // Makes item 0 the selection and describes it.
+    void select_first_and_show();
+    // "%d Arquivo(s) Adicionado(s)" with the shown list's count.
+    void refresh_count();
+    // Describes the selected item in the information panel.
+    void lista_arquivosClick();
+
+    // The mode switch.
+    void TabChanging(int leaving);
+    void TabChange(bool at_creation = false);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void FormCreate();
+    void place_window();
+    void build_status_bar();
+    void build_buttons();
+    void build_actions();
+    void browse_folder(QLineEdit* field);
+    void select_by_program(int row);
+
+    void acao_list_deleteExecute();
+    void acao_list_limpaExecute();
+    void acao_novaconversaoExecute();
+    void Sair1Click();
+
+    std::unique_ptr<Ui::Tform_principal> ui_;
+    std::unique_ptr<ActionTable> actions_;
+    std::unique_ptr<InfoPanel> info_;
+    ListDelegate* delegate_ = nullptr;
+    ProgressoBar* progress_ = nullptr;
+    QMenu* pop_ = nullptr;
+    Tform_carregar* carregar_ = nullptr;
+
+    std::string descriptor_;
+    std::array<std::vector<std::string>, kModeCount> stored_;
+    int shown_tab_ = 0;
+    bool selecting_by_program_ = false;
+};
+
+}  // namespace quillora
