@@ -14,8 +14,7 @@ ActionTable::ActionTable(QObject* parent) : QObject(parent) {
     }
 }
 
-void ActionTable::add(QAction* action, std::function<void()> run,
-                      std::function<bool()> update) {
+void ActionTable::add(QAction* action, std::function<void()> run, std::function<bool()> update) {
     entries_.push_back({action, std::move(run), std::move(update)});
     // A shortcut or trigger() runs the action through execute() too.
     connect(action, &QAction::triggered, this, [this, action] { this->execute(action); });
@@ -29,24 +28,29 @@ void ActionTable::bind(QAbstractButton* button, QAction* action) {
 
 ActionTable::Entry* ActionTable::find(QAction* action) {
     for (Entry& entry : entries_) {
-        if (entry.action == action) return &entry;
+        if (entry.action == action)
+            return &entry;
     }
     return nullptr;
 }
 
 void ActionTable::update(Entry& entry) {
-    if (entry.update) entry.action->setEnabled(entry.update());
+    if (entry.update)
+        entry.action->setEnabled(entry.update());
 }
 
 void ActionTable::update_all() {
-    for (Entry& entry : entries_) update(entry);
+    for (Entry& entry : entries_)
+        update(entry);
 }
 
 bool ActionTable::execute(QAction* action) {
     Entry* entry = find(action);
-    if (!entry) return false;
+    if (!entry)
+        return false;
     update(*entry);
-    if (!action->isEnabled()) return false;
+    if (!action->isEnabled())
+        return false;
     entry->execute();
     return true;
 }

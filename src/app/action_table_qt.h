@@ -14,7 +14,7 @@ namespace quillora {
 
 class ActionTable : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit ActionTable(QObject* parent = nullptr);
 
     // Registers an action. `update` may be empty (always enabled). Triggering
@@ -28,7 +28,7 @@ public:
     // Evaluates the action's rule, then runs it if enabled. Returns whether it ran.
     bool execute(QAction* action);
 
-private:
+  private:
     struct Entry {
         QAction* action;
         std::function<void()> execute;

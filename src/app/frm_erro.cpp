@@ -57,11 +57,11 @@ void TFormErro::set_report(const QString& message, const QString& place_code) {
     italic.setFontItalic(true);
     italic.setFontPointSize(8);
     cursor.insertBlock(centred, italic);
-    cursor.insertText(QString::fromUtf8(
-                          "Necessito de uma descrição passo a passo do que você fez para que "
+    cursor.insertText(
+        QString::fromUtf8("Necessito de uma descrição passo a passo do que você fez para que "
                           "ocorresse esse erro. Essa informação é importantíssima para a "
                           "descoberta deste problema."),
-                      italic);
+        italic);
     cursor.insertBlock(centred, italic);  // line 4, empty
 
     QTextCharFormat red;
@@ -74,7 +74,8 @@ void TFormErro::set_report(const QString& message, const QString& place_code) {
 }
 
 std::string failure_place_code(const std::exception& failure) {
-    if (const auto* error = dynamic_cast<const Error*>(&failure)) return error->place_code();
+    if (const auto* error = dynamic_cast<const Error*>(&failure))
+        return error->place_code();
     // Any other failure: a stable code from the kind of failure.
     std::uint32_t h = 2166136261u;
     for (const char* p = typeid(failure).name(); *p; ++p) {
@@ -91,7 +92,8 @@ void aplicacaoException(QObject* /*sender*/, const std::exception& failure) {
         g_reporting = true;
         try {
             QWidget* over = QApplication::activeModalWidget();
-            if (!over) over = g_main_window;
+            if (!over)
+                over = g_main_window;
             auto window = std::make_unique<TFormErro>(over);
             window->set_report(QString::fromLocal8Bit(failure.what()),
                                QString::fromStdString(failure_place_code(failure)));
@@ -110,8 +112,12 @@ void aplicacaoException(QObject* /*sender*/, const std::exception& failure) {
     QCoreApplication::exit(1);
 }
 
-bool failure_reported() noexcept { return g_failure_reported; }
+bool failure_reported() noexcept {
+    return g_failure_reported;
+}
 
-void set_failure_main_window(QWidget* window) noexcept { g_main_window = window; }
+void set_failure_main_window(QWidget* window) noexcept {
+    g_main_window = window;
+}
 
 }  // namespace quillora

@@ -16,14 +16,14 @@ namespace quillora {
 
 class TFormErro : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFormErro(QWidget* parent = nullptr);
     ~TFormErro() override;
 
     // Writes the five centred lines for a failure message and its place code.
     void set_report(const QString& message, const QString& place_code);
 
-private:
+  private:
     std::unique_ptr<Ui::TFormErro> ui_;
 };
 

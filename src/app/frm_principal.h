@@ -29,7 +29,7 @@ class Tform_carregar;
 
 class Tform_principal : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit Tform_principal(QWidget* parent = nullptr);
     ~Tform_principal() override;
 
@@ -63,10 +63,10 @@ public:
     void TabChanging(int leaving);
     void TabChange(bool at_creation = false);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void FormCreate();
     void place_window();
     void build_status_bar();

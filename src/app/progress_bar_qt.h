@@ -8,16 +8,16 @@ namespace quillora {
 
 class ProgressoBar : public QProgressBar {
     Q_OBJECT
-public:
+  public:
     explicit ProgressoBar(QWidget* parent = nullptr);
 
     void set_caption(const QString& caption);
     QString caption() const { return caption_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QString caption_;
 };
 

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     // that holds a running application.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     quillora::Application app(argc, argv);
+    Q_INIT_RESOURCE(quillora);
     quillora::display::init_from_primary_screen();
     return RUN_ALL_TESTS();
 }

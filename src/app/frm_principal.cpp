@@ -1,0 +1,343 @@
+#include "app/frm_principal.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPixmap>
+#include <QProxyStyle>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QToolButton>
+
+#include "app/action_table_qt.h"
+#include "app/frm_erro.h"
+#include "app/maker.h"
+#include "app/progress_bar_qt.h"
+#include "engine/frm_carregar.h"
+#include "filelist/info_panel_qt.h"
+#include "filelist/list_delegate_qt.h"
+#include "platform/dialogs_qt.h"
+#include "platform/files.h"
+#include "ui_frm_principal.h"
+
+namespace quillora {
+namespace {
+
+// Tabs with narrow side margins, so the four modes fit the strip's width
+// with the style's own look.
+class TabStyle : public QProxyStyle {
+  public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        if (metric == PM_TabBarTabHSpace)
+            return 10;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+}  // namespace
+
+Tform_principal::Tform_principal(QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::Tform_principal>()) {
+    ui_->setupUi(this);
+    set_failure_main_window(this);
+    // A frame with a system menu and a minimise button, no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(":/quillora.svg"));
+    ui_->imlogo->setPixmap(QIcon(":/banner.svg").pixmap(590, 80));
+    build_status_bar();
+    build_buttons();
+
+    for (const ModeInfo& mode : mode_table()) {
+        ui_->Tab->addTab(
+            QString::fromUtf8(mode.tab_caption.data(), static_cast<int>(mode.tab_caption.size())));
+    }
+    const char* tab_pictures[] = {":/tab0_bmp_jpg.svg", ":/tab1_jpg_bmp.svg", ":/tab2_ico_bmp.svg",
+                                  ":/tab3_ico_jpg.svg"};
+    auto* tab_style = new TabStyle;
+    tab_style->setParent(ui_->Tab);
+    ui_->Tab->setStyle(tab_style);
+    ui_->Tab->setIconSize(QSize(35, 16));
+    for (int i = 0; i < kModeCount; ++i)
+        ui_->Tab->setTabIcon(i, QIcon(tab_pictures[i]));
+    ui_->Tab->setFocusPolicy(Qt::NoFocus);
+    ui_->Tab->setExpanding(false);
+    ui_->Tab->setDrawBase(false);
+    connect(ui_->Tab, &QTabBar::currentChanged, this, [this](int index) {
+        TabChanging(shown_tab_);
+        shown_tab_ = index;
+        TabChange();
+    });
+
+    delegate_ = new ListDelegate(ui_->lista_arquivos);
+    ui_->lista_arquivos->setItemDelegate(delegate_);
+    ui_->lista_arquivos->setFocusPolicy(Qt::ClickFocus);
+    ui_->lista_arquivos->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(ui_->lista_arquivos, &QListWidget::currentRowChanged, this, [this](int) {
+        if (!selecting_by_program_)
+            lista_arquivosClick();
+    });
+
+    info_ = std::make_unique<InfoPanel>(ui_->n_arquivo, ui_->n_tamanho, ui_->n_criado,
+                                        ui_->n_resolucao, ui_->ver);
+    for (QLabel* value : {ui_->n_arquivo, ui_->n_tamanho, ui_->n_criado, ui_->n_resolucao}) {
+        QPalette palette = value->palette();
+        palette.setColor(QPalette::WindowText, Qt::blue);
+        value->setPalette(palette);
+    }
+    ui_->bt_aumentar->setIcon(QIcon(":/bt_aumentar.svg"));
+
+    for (QLineEdit* field : {ui_->diretorio_salvar, ui_->diretorio_buscar}) {
+        QAction* browse = field->addAction(QIcon(":/pasta.svg"), QLineEdit::TrailingPosition);
+        browse->setObjectName(field == ui_->diretorio_salvar ? "procurar_salvar"
+                                                             : "procurar_buscar");
+        browse->setToolTip(QString::fromUtf8("Procurar Pasta"));
+        connect(browse, &QAction::triggered, this, [this, field] { browse_folder(field); });
+    }
+
+    actions_ = std::make_unique<ActionTable>(this);
+    build_actions();
+    FormCreate();
+}
+
+Tform_principal::~Tform_principal() {
+    set_failure_main_window(nullptr);
+}
+
+void Tform_principal::FormCreate() {
+    place_window();
+    for (auto& list : stored_)
+        list.clear();
+    shown_tab_ = ui_->Tab->currentIndex();
+    TabChange(/*at_creation=*/true);
+    actions_->update_all();
+}
+
+void Tform_principal::create_windows() {
+    carregar_ = new Tform_carregar(this);
+    carregar_->hide();
+}
+
+void Tform_principal::place_window() {
+    // Centred once on the primary screen; never placed again.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.left() + (area.width() - width()) / 2,
+             area.top() + (area.height() - height()) / 2);
+    }
+}
+
+void Tform_principal::build_status_bar() {
+    QStatusBar* bar = ui_->barra_estado;
+    bar->setFixedHeight(21);
+    auto* panel = new QWidget(bar);
+    panel->setFixedSize(210, 19);
+    progress_ = new ProgressoBar(panel);
+    progress_->setObjectName("progressobar");
+    progress_->setGeometry(1, 1, 208, 17);
+    bar->addWidget(panel);
+    auto* title = new QLabel(QString::fromUtf8(kProgramTitle), bar);
+    title->setObjectName("barra_estado_titulo");
+    title->setFrameShape(QFrame::StyledPanel);
+    title->setFrameShadow(QFrame::Sunken);
+    bar->addWidget(title, 1);
+}
+
+void Tform_principal::build_buttons() {
+    const std::pair<QToolButton*, const char*> pictures[] = {
+        {ui_->b01, ":/b01_nova.svg"},        {ui_->b02, ":/b02_iniciar.svg"},
+        {ui_->b03, ":/b03_extrair.svg"},     {ui_->b04, ":/b04_capturar.svg"},
+        {ui_->b05, ":/b05_opcoes.svg"},      {ui_->b06, ":/b06_ajuda.svg"},
+        {ui_->d_02, ":/list_excluir.svg"},   {ui_->d_01, ":/list_limpar.svg"},
+        {ui_->d_03, ":/list_abrir.svg"},     {ui_->d_04, ":/list_salvar.svg"},
+        {ui_->bt_buscar, ":/bt_buscar.svg"},
+    };
+    for (auto [button, picture] : pictures)
+        button->setIcon(QIcon(picture));
+
+    pop_ = new QMenu(this);
+    pop_->setObjectName("pop");
+    pop_->addAction(ui_->Ajuda1);
+    pop_->addAction(ui_->Sobre1);
+    pop_->addAction(ui_->Sair1);
+    ui_->b06->setMenu(pop_);
+    ui_->b06->setPopupMode(QToolButton::InstantPopup);
+}
+
+void Tform_principal::build_actions() {
+    ActionTable& table = *actions_;
+    auto* list = ui_->lista_arquivos;
+    table.add(ui_->acao_infoshow, [this] { info_->show(); });
+    table.add(ui_->acao_infohide, [this] { info_->hide(); });
+    table.add(
+        ui_->acao_list_delete, [this] { acao_list_deleteExecute(); },
+        [list] { return list->currentRow() != -1; });
+    table.add(
+        ui_->acao_list_limpa, [this] { acao_list_limpaExecute(); },
+        [list] { return list->count() > 0; });
+    table.add(ui_->acao_novaconversao, [this] { acao_novaconversaoExecute(); });
+    table.bind(ui_->d_02, ui_->acao_list_delete);
+    table.bind(ui_->d_01, ui_->acao_list_limpa);
+    table.bind(ui_->b01, ui_->acao_novaconversao);
+    connect(ui_->Sair1, &QAction::triggered, this, &Tform_principal::Sair1Click);
+
+    // Operations that arrive with later work: shown, but disabled.
+    const std::pair<QAction*, QAbstractButton*> later[] = {
+        {ui_->acao_converter, ui_->b02},          {ui_->acao_definir, ui_->bt_buscar},
+        {ui_->acao_visualizar, ui_->bt_aumentar}, {ui_->acao_list_open, ui_->d_03},
+        {ui_->acao_list_save, ui_->d_04},         {ui_->acao_screencapture, ui_->b04},
+    };
+    for (auto [action, button] : later) {
+        table.add(
+            action, [] {}, [] { return false; });
+        table.bind(button, action);
+    }
+    ui_->b03->setEnabled(false);
+    ui_->b05->setEnabled(false);
+    ui_->Ajuda1->setEnabled(false);
+    ui_->Sobre1->setEnabled(false);
+}
+
+Mode Tform_principal::current_mode() const {
+    return mode_from_index(ui_->Tab->currentIndex()).value_or(Mode::BmpToJpeg);
+}
+
+const std::vector<std::string>& Tform_principal::stored_list(Mode mode) const {
+    return stored_[static_cast<std::size_t>(mode)];
+}
+
+ProgressoBar* Tform_principal::progress_bar() const {
+    return progress_;
+}
+
+std::vector<std::string> Tform_principal::shown_list() const {
+    return list_paths(ui_->lista_arquivos);
+}
+
+void Tform_principal::append(const std::vector<std::string>& paths) {
+    append_paths(ui_->lista_arquivos, paths);
+}
+
+void Tform_principal::select_by_program(int row) {
+    selecting_by_program_ = true;
+    ui_->lista_arquivos->setCurrentRow(row);
+    selecting_by_program_ = false;
+}
+
+void Tform_principal::select_first_and_show() {
+    select_by_program(0);
+    lista_arquivosClick();
+}
+
+void Tform_principal::refresh_count() {
+    ui_->total_arquivos->setText(
+        QString::fromUtf8("%1 Arquivo(s) Adicionado(s)").arg(ui_->lista_arquivos->count()));
+}
+
+void Tform_principal::lista_arquivosClick() {
+    const int row = ui_->lista_arquivos->currentRow();
+    if (row < 0)
+        return;
+    info_->fill(path_at(ui_->lista_arquivos, row));
+}
+
+void Tform_principal::TabChanging(int leaving) {
+    if (leaving < 0 || leaving >= kModeCount)
+        return;
+    stored_[static_cast<std::size_t>(leaving)] = shown_list();
+    refresh_count();
+}
+
+void Tform_principal::TabChange(bool at_creation) {
+    const Mode mode = current_mode();
+    descriptor_ = std::string(mode_info(mode).descriptor);
+    ui_->lista_arquivos->clear();
+    const auto& stored = stored_[static_cast<std::size_t>(mode)];
+    if (!stored.empty()) {
+        if (carregar_)
+            carregar_->begin();
+        append(stored);
+        if (carregar_)
+            carregar_->end();
+    }
+    if (!at_creation)
+        refresh_count();
+    if (ui_->lista_arquivos->count() == 0) {
+        actions_->execute(ui_->acao_infohide);
+    } else if (files::exists(path_at(ui_->lista_arquivos, 0))) {
+        actions_->execute(ui_->acao_infoshow);
+        select_first_and_show();
+    }
+}
+
+void Tform_principal::acao_list_deleteExecute() {
+    QListWidget* list = ui_->lista_arquivos;
+    const int k = list->currentRow();
+    {
+        const QSignalBlocker quiet(list);
+        delete list->takeItem(k);
+    }
+    if (k > 0) {
+        select_by_program(k - 1);
+        lista_arquivosClick();
+    } else if (list->count() > 0) {
+        select_first_and_show();
+    } else {
+        actions_->execute(ui_->acao_infohide);
+    }
+    refresh_count();
+}
+
+void Tform_principal::acao_list_limpaExecute() {
+    {
+        const QSignalBlocker quiet(ui_->lista_arquivos);
+        ui_->lista_arquivos->clear();
+    }
+    refresh_count();
+    actions_->execute(ui_->acao_infohide);
+}
+
+void Tform_principal::acao_novaconversaoExecute() {
+    for (auto& list : stored_)
+        list.clear();
+    {
+        const QSignalBlocker quiet(ui_->lista_arquivos);
+        ui_->lista_arquivos->clear();
+    }
+    actions_->execute(ui_->acao_infohide);
+    {
+        // Mode 0 without a switch: there is nothing to store or bring back.
+        const QSignalBlocker quiet(ui_->Tab);
+        ui_->Tab->setCurrentIndex(0);
+    }
+    shown_tab_ = 0;
+    descriptor_ = std::string(mode_info(Mode::BmpToJpeg).descriptor);
+    refresh_count();
+}
+
+void Tform_principal::Sair1Click() {
+    close();
+}
+
+void Tform_principal::browse_folder(QLineEdit* field) {
+    if (auto chosen = dialogs().pick_folder(this, field->text()))
+        field->setText(*chosen);
+}
+
+void Tform_principal::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // The banner and the separator follow the width; nothing else moves.
+    ui_->imlogo->resize(width(), ui_->imlogo->height());
+    ui_->linha->resize(width(), ui_->linha->height());
+}
+
+}  // namespace quillora

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTabBar>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+
+#include "app/action_table_qt.h"
+#include "app/frm_principal.h"
+#include "engine/frm_carregar.h"
+#include "imaging/bmp.h"
+#include "platform/dialogs_qt.h"
+#include "support/fixtures.h"
+#include "support/temp_dir.h"
+
+namespace quillora {
+namespace {
+
+using testing::TempDir;
+
+class MainWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window = std::make_unique<Tform_principal>();
+        window->create_windows();
+        list = window->findChild<QListWidget*>("lista_arquivos");
+        tab = window->findChild<QTabBar*>("Tab");
+        count = window->findChild<QLabel*>("total_arquivos");
+        name = window->findChild<QLabel*>("n_arquivo");
+        ASSERT_TRUE(list && tab && count && name);
+    }
+
+    std::string picture(const std::string& file, int w = 20, int h = 10) {
+        write_bmp(testing::pattern_bitmap(w, h), dir.file(file));
+        return dir.file(file);
+    }
+    QAbstractButton* button(const char* object) {
+        auto* b = window->findChild<QAbstractButton*>(object);
+        EXPECT_TRUE(b) << object;
+        return b;
+    }
+    // The enabled state as the idle-time rules leave it.
+    bool enabled(const char* object) {
+        window->actions().update_all();
+        return button(object)->isEnabled();
+    }
+    void select(int row) { list->setCurrentRow(row); }  // as the user does
+
+    TempDir dir;
+    std::unique_ptr<Tform_principal> window;
+    QListWidget* list = nullptr;
+    QTabBar* tab = nullptr;
+    QLabel* count = nullptr;
+    QLabel* name = nullptr;
+};
+
+TEST_F(MainWindow, StartUpState) {
+    EXPECT_EQ(window->windowTitle(), "Quillora 1.0");
+    EXPECT_EQ(window->size(), QSize(590, 518));
+    EXPECT_EQ(count->text(), "00: Arquivos Encontrados");
+    EXPECT_EQ(tab->currentIndex(), 0);
+    EXPECT_EQ(tab->count(), 4);
+    EXPECT_EQ(tab->tabText(0), "BMP - JPG");
+    EXPECT_EQ(tab->tabText(1), "JPG/JPEG - BMP");
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_TRUE(name->isHidden());
+    EXPECT_EQ(window->descriptor(), std::string(mode_info(Mode::BmpToJpeg).descriptor));
+    EXPECT_FALSE(enabled("d_02"));
+    EXPECT_FALSE(enabled("d_01"));
+    EXPECT_TRUE(enabled("b01"));
+    // Operations that are not there yet are disabled, never silent.
+    for (const char* later :
+         {"b02", "b03", "b04", "b05", "bt_buscar", "bt_aumentar", "d_03", "d_04"}) {
+        EXPECT_FALSE(enabled(later)) << later;
+    }
+    EXPECT_TRUE(window->carregar()->isHidden());
+    const struct {
+        const char* object;
+        const char* caption;
+    } captions[] = {{"b01", "&Nova\nConversão"},           {"b02", "&Iniciar\nConversão"},
+                    {"b03", "&Extrair Ícone\nExecutável"}, {"b04", "&Capturar\nDesktop"},
+                    {"b05", "&Opções\nPrograma"},          {"b06", "&Ajuda\nPrograma"}};
+    for (const auto& c : captions)
+        EXPECT_EQ(button(c.object)->text(), QString::fromUtf8(c.caption));
+    for (const auto& [object, tip] : {std::pair{"d_02", "Excluir"},
+                                      {"d_01", "Limpar"},
+                                      {"d_03", "Abrir"},
+                                      {"d_04", "Salvar"},
+                                      {"bt_buscar", "Seletor de Arquivos"}}) {
+        EXPECT_EQ(button(object)->toolTip(), tip);
+    }
+}
+
+TEST_F(MainWindow, DeletingSelectsTheNeighbour) {
+    std::string a = picture("a.bmp", 10, 10), b = picture("b.bmp", 20, 10),
+                c = picture("c.bmp", 30, 10);
+    window->append({a, b, c});
+    EXPECT_TRUE(enabled("d_01"));
+    EXPECT_FALSE(enabled("d_02"));
+    select(2);
+    EXPECT_EQ(name->text(), "c.bmp");
+    EXPECT_TRUE(enabled("d_02"));
+    button("d_02")->click();
+    EXPECT_EQ(window->shown_list(), (std::vector<std::string>{a, b}));
+    EXPECT_EQ(list->currentRow(), 1);
+    EXPECT_EQ(name->text(), "b.bmp");
+    EXPECT_EQ(count->text(), "2 Arquivo(s) Adicionado(s)");
+
+    select(0);
+    button("d_02")->click();
+    EXPECT_EQ(window->shown_list(), (std::vector<std::string>{b}));
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(name->text(), "b.bmp");
+
+    button("d_02")->click();
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_TRUE(name->isHidden());
+    EXPECT_EQ(count->text(), "0 Arquivo(s) Adicionado(s)");
+    EXPECT_FALSE(enabled("d_02"));
+    EXPECT_FALSE(enabled("d_01"));
+    EXPECT_TRUE(files::exists(a));  // the files themselves stay
+}
+
+TEST_F(MainWindow, ClearAndNewConversion) {
+    std::string a = picture("a.bmp");
+    window->append({a, a});
+    window->select_first_and_show();
+    EXPECT_FALSE(name->isHidden());
+    button("d_01")->click();
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_TRUE(name->isHidden());
+    EXPECT_EQ(count->text(), "0 Arquivo(s) Adicionado(s)");
+
+    window->append({a});
+    tab->setCurrentIndex(2);
+    window->append({a, a});
+    button("b01")->click();
+    EXPECT_EQ(tab->currentIndex(), 0);
+    EXPECT_EQ(window->descriptor(), std::string(mode_info(Mode::BmpToJpeg).descriptor));
+    EXPECT_EQ(list->count(), 0);
+    for (int m = 0; m < kModeCount; ++m)
+        EXPECT_TRUE(window->stored_list(Mode(m)).empty());
+    EXPECT_EQ(count->text(), "0 Arquivo(s) Adicionado(s)");
+    tab->setCurrentIndex(2);
+    EXPECT_EQ(list->count(), 0);  // nothing came back
+}
+
+TEST_F(MainWindow, EachModeKeepsItsOwnList) {
+    std::string a = picture("a.bmp", 10, 10), b = picture("b.bmp"), c = picture("c.bmp");
+    window->append({a, b, c});
+    tab->setCurrentIndex(1);
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(count->text(), "0 Arquivo(s) Adicionado(s)");
+    EXPECT_TRUE(name->isHidden());
+    EXPECT_TRUE(window->carregar()->isHidden());
+    EXPECT_EQ(window->descriptor(), std::string(mode_info(Mode::JpegToBmp).descriptor));
+    window->append({c});
+
+    tab->setCurrentIndex(0);
+    EXPECT_EQ(window->shown_list(), (std::vector<std::string>{a, b, c}));
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_FALSE(name->isHidden());
+    EXPECT_EQ(name->text(), "a.bmp");
+    EXPECT_EQ(count->text(), "3 Arquivo(s) Adicionado(s)");
+    EXPECT_TRUE(window->carregar()->isHidden());
+
+    for (int round = 0; round < 3; ++round) {
+        tab->setCurrentIndex(1);
+        EXPECT_EQ(window->shown_list(), std::vector<std::string>{c});
+        tab->setCurrentIndex(0);
+        EXPECT_EQ(window->shown_list(), (std::vector<std::string>{a, b, c}));
+    }
+}
+
+TEST_F(MainWindow, LoadingWindowShowsWhileAListComesBack) {
+    window->append({picture("a.bmp")});
+    tab->setCurrentIndex(3);
+    bool shown_during_copy = false;
+    // The list's model fills while the wait window is up.
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, [&] {
+        shown_during_copy = shown_during_copy || window->carregar()->isVisible();
+    });
+    tab->setCurrentIndex(0);
+    EXPECT_TRUE(shown_during_copy);
+    EXPECT_TRUE(window->carregar()->isHidden());
+    EXPECT_EQ(window->carregar()->windowTitle(), "Aguarde ...");
+}
+
+TEST_F(MainWindow, FirstFileGoneLeavesThePanelAlone) {
+    std::string a = picture("a.bmp"), b = picture("b.bmp");
+    window->append({a, b});
+    select(1);
+    EXPECT_EQ(name->text(), "b.bmp");
+    tab->setCurrentIndex(1);
+    std::filesystem::remove(a);
+    tab->setCurrentIndex(0);
+    EXPECT_EQ(window->shown_list(), (std::vector<std::string>{a, b}));
+    EXPECT_EQ(list->currentRow(), -1);
+    // The panel still shows what it showed before the switches.
+    EXPECT_EQ(name->text(), "b.bmp");
+}
+
+TEST_F(MainWindow, FolderFieldsBrowse) {
+    struct Answer : Dialogs {
+        QString initial;
+        std::optional<QString> answer;
+        std::optional<QString> pick_folder(QWidget*, const QString& start) override {
+            initial = start;
+            return answer;
+        }
+    } answer;
+    set_dialogs(&answer);
+    auto* field = window->findChild<QLineEdit*>("diretorio_salvar");
+    auto* browse = field->findChild<QAction*>("procurar_salvar");
+    ASSERT_TRUE(browse);
+    field->setText("/tmp/old");
+    browse->trigger();  // cancelled
+    EXPECT_EQ(answer.initial, "/tmp/old");
+    EXPECT_EQ(field->text(), "/tmp/old");
+    answer.answer = QString("/tmp/new");
+    browse->trigger();
+    EXPECT_EQ(field->text(), "/tmp/new");
+    set_dialogs(nullptr);
+}
+
+}  // namespace
+}  // namespace quillora
