@@ -68,7 +68,9 @@ void CopyAnimation::start() {
     update();
 }
 
-void CopyAnimation::stop() { timer_.stop(); }
+void CopyAnimation::stop() {
+    timer_.stop();
+}
 
 void CopyAnimation::advance_now() {
     frame_ = (frame_ + 1) % kFrames;
@@ -76,7 +78,8 @@ void CopyAnimation::advance_now() {
 }
 
 void CopyAnimation::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != timer_.timerId()) return QWidget::timerEvent(event);
+    if (event->timerId() != timer_.timerId())
+        return QWidget::timerEvent(event);
     frame_ = (frame_ + 1) % kFrames;
     update();
 }

@@ -9,7 +9,7 @@ namespace quillora {
 
 class CopyAnimation : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CopyAnimation(QWidget* parent = nullptr);
 
     static constexpr int kFrames = 35;
@@ -22,11 +22,11 @@ public:
     // (for long work that does not return to the event loop).
     void advance_now();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
-private:
+  private:
     QBasicTimer timer_;
     int frame_ = 0;
 };

@@ -23,7 +23,9 @@ Tform_carregar::Tform_carregar(QWidget* parent)
 
 Tform_carregar::~Tform_carregar() = default;
 
-CopyAnimation* Tform_carregar::animation() const { return ui_->animacao01; }
+CopyAnimation* Tform_carregar::animation() const {
+    return ui_->animacao01;
+}
 
 void Tform_carregar::begin() {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -14,7 +14,7 @@ class CopyAnimation;
 
 class Tform_carregar : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit Tform_carregar(QWidget* parent = nullptr);
     ~Tform_carregar() override;
 
@@ -24,7 +24,7 @@ public:
     // Stops the animation and hides the window.
     void end();
 
-private:
+  private:
     std::unique_ptr<Ui::Tform_carregar> ui_;
 };
 

@@ -7,13 +7,12 @@ namespace quillora {
 namespace {
 
 class QtDialogs final : public Dialogs {
-public:
+  public:
     std::optional<QString> pick_folder(QWidget* parent, const QString& initial) override {
-        const QString start = initial.isEmpty()
-                                  ? QDir::homePath()
-                                  : initial;
+        const QString start = initial.isEmpty() ? QDir::homePath() : initial;
         QString chosen = QFileDialog::getExistingDirectory(parent, QString(), start);
-        if (chosen.isEmpty()) return std::nullopt;
+        if (chosen.isEmpty())
+            return std::nullopt;
         return QDir::toNativeSeparators(chosen);
     }
 };
@@ -27,6 +26,8 @@ Dialogs& dialogs() {
     return g_replacement ? *g_replacement : qt_dialogs;
 }
 
-void set_dialogs(Dialogs* replacement) noexcept { g_replacement = replacement; }
+void set_dialogs(Dialogs* replacement) noexcept {
+    g_replacement = replacement;
+}
 
 }  // namespace quillora

@@ -11,7 +11,7 @@ class QWidget;
 namespace quillora {
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // A folder picker; `initial` preselects a folder when not empty.
     // Nothing when cancelled.
