@@ -24,6 +24,7 @@
 #include "filelist/info_panel_qt.h"
 #include "filelist/list_delegate_qt.h"
 #include "platform/dialogs_qt.h"
+#include "platform/error.h"
 #include "platform/files.h"
 #include "ui_frm_principal.h"
 
@@ -247,7 +248,14 @@ void Tform_principal::lista_arquivosClick() {
     const int row = ui_->lista_arquivos->currentRow();
     if (row < 0)
         return;
-    info_->fill(path_at(ui_->lista_arquivos, row));
+    try {
+        info_->fill(path_at(ui_->lista_arquivos, row));
+    } catch (const Error& failure) {
+        // A listed file that cannot be read as a picture is the file's fault,
+        // not the program's: say so and keep the lists the user built.
+        dialogs().warn(this, QString::fromUtf8(kProgramTitle),
+                       QString::fromLocal8Bit(failure.what()));
+    }
 }
 
 void Tform_principal::TabChanging(int leaving) {

@@ -31,6 +31,11 @@ display::Size thumbnail_size(int width, int height) noexcept {
             size.height = static_cast<int>(box_width / a);
         }
     }
+    // A very thin picture still shows as a line of one pixel.
+    if (width > 0 && size.width < 1)
+        size.width = 1;
+    if (height > 0 && size.height < 1)
+        size.height = 1;
     return size;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QMessageBox>
 
 namespace quillora {
 namespace {
@@ -14,6 +15,9 @@ class QtDialogs final : public Dialogs {
         if (chosen.isEmpty())
             return std::nullopt;
         return QDir::toNativeSeparators(chosen);
+    }
+    void warn(QWidget* parent, const QString& title, const QString& text) override {
+        QMessageBox::warning(parent, title, text);
     }
 };
 

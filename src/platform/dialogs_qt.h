@@ -16,6 +16,8 @@ class Dialogs {
     // A folder picker; `initial` preselects a folder when not empty.
     // Nothing when cancelled.
     virtual std::optional<QString> pick_folder(QWidget* parent, const QString& initial) = 0;
+    // A warning with an OK button.
+    virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
 };
 
 // The dialogs in use: Qt's own unless a test installed others.

@@ -211,6 +211,36 @@ TEST_F(MainWindow, FirstFileGoneLeavesThePanelAlone) {
     EXPECT_EQ(name->text(), "b.bmp");
 }
 
+// Answers the warnings and remembers them.
+struct Warnings : Dialogs {
+    QStringList texts;
+    std::optional<QString> pick_folder(QWidget*, const QString&) override { return {}; }
+    void warn(QWidget*, const QString& title, const QString& text) override {
+        EXPECT_EQ(title, "Quillora 1.0");
+        texts << text;
+    }
+};
+
+TEST_F(MainWindow, UnreadablePictureIsReportedAndTheListsStay) {
+    Warnings warnings;
+    set_dialogs(&warnings);
+    std::string good = picture("good.bmp", 30, 20);
+    std::string bad = dir.write("bad.bmp", "BM but nothing else of a bitmap");
+    std::string unknown = dir.write("notes.txt", "text");
+    window->append({good, bad, unknown});
+    select(0);
+    select(1);
+    select(2);
+    set_dialogs(nullptr);
+    EXPECT_EQ(warnings.texts,
+              (QStringList{"Bitmap image is not valid", "Unknown picture file extension (.txt)"}));
+    // Name and size show the file; the steps after the failing one keep the good file's values.
+    EXPECT_EQ(name->text(), "notes.txt");
+    EXPECT_EQ(window->findChild<QLabel*>("n_resolucao")->text(), "30 x 20");
+    EXPECT_EQ(window->shown_list().size(), 3u);
+    EXPECT_TRUE(window->isEnabled());
+}
+
 TEST_F(MainWindow, FolderFieldsBrowse) {
     struct Answer : Dialogs {
         QString initial;
@@ -219,6 +249,7 @@ TEST_F(MainWindow, FolderFieldsBrowse) {
             initial = start;
             return answer;
         }
+        void warn(QWidget*, const QString&, const QString&) override {}
     } answer;
     set_dialogs(&answer);
     auto* field = window->findChild<QLineEdit*>("diretorio_salvar");

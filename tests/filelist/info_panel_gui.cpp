@@ -377,7 +377,7 @@ TEST(ThumbnailImage, PixelSizesFollowTheThumbnailRule) {
     };
     const Case cases[] = {
         {640, 480, {70, 53}}, {50, 30, {50, 30}}, {91, 53, {91, 53}}, {92, 53, {91, 52}},
-        {53, 91, {30, 53}},   {1, 1, {1, 1}},     {300, 2, {91, 0}},  {2, 300, {0, 53}},
+        {53, 91, {30, 53}},   {1, 1, {1, 1}},     {300, 2, {91, 1}},  {2, 300, {1, 53}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));

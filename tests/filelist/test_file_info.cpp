@@ -279,11 +279,11 @@ TEST(ThumbnailSize, FitsTheBoxKeepingTheAspectAndNeverEnlarges) {
         {53, 91, 30, 53},    // higher than wide
         {100, 100, 53, 53},  // square: the second rule
         {200, 100, 91, 45},  // wider, the first rule's height fits
-        {1, 1000, 0, 53},    // the integer part may be 0
-        {1000, 1, 91, 0},     {1, 1, 1, 1},           {0, 0, 0, 0},
+        {1, 1000, 1, 53},    // never thinner than one pixel
+        {1000, 1, 91, 1},     {1, 1, 1, 1},           {0, 0, 0, 0},
         {0, 500, 0, 53},      {500, 0, 91, 0},        {-4, -4, 0, 0},
         {6000, 4000, 79, 53},  // a 24-megapixel photograph
-        {4000, 6000, 35, 53}, {65535, 65535, 53, 53}, {std::numeric_limits<int>::max(), 1, 91, 0},
+        {4000, 6000, 35, 53}, {65535, 65535, 53, 53}, {std::numeric_limits<int>::max(), 1, 91, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
