@@ -1,6 +1,7 @@
 #include "app/frm_principal.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPixmap>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QResizeEvent>
 #include <QScreen>
@@ -20,12 +22,17 @@
 #include "app/frm_erro.h"
 #include "app/maker.h"
 #include "app/progress_bar_qt.h"
+#include "engine/converters.h"
 #include "engine/frm_carregar.h"
+#include "engine/frm_progresso.h"
+#include "engine/paths.h"
+#include "engine/step_list_qt.h"
 #include "filelist/info_panel_qt.h"
 #include "filelist/list_delegate_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/wait_qt.h"
 #include "ui_frm_principal.h"
 
 namespace quillora {
@@ -126,6 +133,11 @@ void Tform_principal::FormCreate() {
 void Tform_principal::create_windows() {
     carregar_ = new Tform_carregar(this);
     carregar_->hide();
+    progresso_ = std::make_unique<Tform_progresso>();
+    progresso_->hide();
+    connect(progresso_.get(), &Tform_progresso::cancel_clicked, this, [this] { cancel_ = true; });
+    connect(progresso_.get(), &Tform_progresso::shown, this, [this] { cancel_ = false; });
+    connect(progresso_.get(), &Tform_progresso::closed, this, [this] { cancel_ = false; });
 }
 
 void Tform_principal::place_window() {
@@ -191,11 +203,16 @@ void Tform_principal::build_actions() {
     table.bind(ui_->b01, ui_->acao_novaconversao);
     connect(ui_->Sair1, &QAction::triggered, this, &Tform_principal::Sair1Click);
 
+    table.add(
+        ui_->acao_converter, [this] { acao_converterExecute(); },
+        [this, list] { return list->count() > 0 && !ui_->diretorio_salvar->text().isEmpty(); });
+    table.bind(ui_->b02, ui_->acao_converter);
+
     // Operations that arrive with later work: shown, but disabled.
     const std::pair<QAction*, QAbstractButton*> later[] = {
-        {ui_->acao_converter, ui_->b02},          {ui_->acao_definir, ui_->bt_buscar},
-        {ui_->acao_visualizar, ui_->bt_aumentar}, {ui_->acao_list_open, ui_->d_03},
-        {ui_->acao_list_save, ui_->d_04},         {ui_->acao_screencapture, ui_->b04},
+        {ui_->acao_definir, ui_->bt_buscar}, {ui_->acao_visualizar, ui_->bt_aumentar},
+        {ui_->acao_list_open, ui_->d_03},    {ui_->acao_list_save, ui_->d_04},
+        {ui_->acao_screencapture, ui_->b04},
     };
     for (auto [action, button] : later) {
         table.add(
@@ -285,6 +302,62 @@ void Tform_principal::TabChange(bool at_creation) {
         actions_->execute(ui_->acao_infoshow);
         select_first_and_show();
     }
+}
+
+void Tform_principal::acao_converterExecute() {
+    QListWidget* list = ui_->lista_arquivos;
+    const int n = list->count();
+
+    // Nothing but the progress window responds while the run lasts.
+    std::vector<QPointer<QWidget>> disabled;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != progresso_.get() && window->isVisible() && window->isEnabled()) {
+            window->setEnabled(false);
+            disabled.emplace_back(window);
+        }
+    }
+    StepList* steps = progresso_->steps();
+    steps->set_line(2,
+                    QString::fromStdString(descriptor_field(kFieldModeCaption, "=", descriptor_)));
+    progresso_->show();
+    progresso_->repaint();
+
+    for (int line = 0; line < 4; ++line) {
+        responsive_wait(pacing_second());
+        steps->tick(line);
+    }
+
+    const std::string directory =
+        paths::with_separator(ui_->diretorio_salvar->text().toLocal8Bit().toStdString());
+    const Mode mode = current_mode();
+    std::string previous_name;
+    for (int i = 0; i < n; ++i) {
+        QCoreApplication::processEvents();
+        if (cancel_)
+            break;
+        progress_->setValue(i * 100 / n);
+        progress_->set_caption(QString::fromLocal8Bit(previous_name.c_str()));
+        const std::string source = path_at(list, i);
+        convert_file(mode, source, directory + std::string(paths::base_name(source)));
+        previous_name = std::string(paths::file_name(source));
+    }
+
+    if (!cancel_) {
+        responsive_wait(pacing_second());
+        steps->tick(4);
+        responsive_wait(pacing_second());
+        steps->tick(5);
+        responsive_wait(pacing_second());
+    }
+    steps->open_all();
+    cancel_ = false;
+    for (const QPointer<QWidget>& window : disabled) {
+        if (window)
+            window->setEnabled(true);
+    }
+    progresso_->close();
+    progress_->set_caption(QString());
+    progress_->setValue(0);
 }
 
 void Tform_principal::acao_list_deleteExecute() {

@@ -26,6 +26,7 @@ class InfoPanel;
 class ListDelegate;
 class ProgressoBar;
 class Tform_carregar;
+class Tform_progresso;
 
 class Tform_principal : public QMainWindow {
     Q_OBJECT
@@ -48,6 +49,8 @@ class Tform_principal : public QMainWindow {
     InfoPanel& info_panel() const { return *info_; }
     ProgressoBar* progress_bar() const;
     Tform_carregar* carregar() const { return carregar_; }
+    Tform_progresso* progresso() const { return progresso_.get(); }
+    bool cancel_flag() const { return cancel_; }
 
     // Services of the source list.
     std::vector<std::string> shown_list() const;
@@ -75,6 +78,7 @@ class Tform_principal : public QMainWindow {
     void browse_folder(QLineEdit* field);
     void select_by_program(int row);
 
+    void acao_converterExecute();
     void acao_list_deleteExecute();
     void acao_list_limpaExecute();
     void acao_novaconversaoExecute();
@@ -87,6 +91,10 @@ class Tform_principal : public QMainWindow {
     ProgressoBar* progress_ = nullptr;
     QMenu* pop_ = nullptr;
     Tform_carregar* carregar_ = nullptr;
+    // Not a child of the main window: it must stay enabled while the main
+    // window is disabled during a run.
+    std::unique_ptr<Tform_progresso> progresso_;
+    bool cancel_ = false;
 
     std::string descriptor_;
     std::array<std::vector<std::string>, kModeCount> stored_;

@@ -15,6 +15,7 @@ ProgressoBar::ProgressoBar(QWidget* parent) : QProgressBar(parent) {
 void ProgressoBar::set_caption(const QString& caption) {
     caption_ = caption;
     update();
+    emit caption_changed(caption_);
 }
 
 void ProgressoBar::paintEvent(QPaintEvent*) {

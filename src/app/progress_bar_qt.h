@@ -14,6 +14,9 @@ class ProgressoBar : public QProgressBar {
     void set_caption(const QString& caption);
     QString caption() const { return caption_; }
 
+  signals:
+    void caption_changed(const QString& caption);
+
   protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+
+#include "app/action_table_qt.h"
+#include "app/frm_principal.h"
+#include "app/progress_bar_qt.h"
+#include "engine/frm_progresso.h"
+#include "engine/step_list_qt.h"
+#include "imaging/bmp.h"
+#include "platform/files.h"
+#include "platform/wait_qt.h"
+#include "support/fixtures.h"
+#include "support/qt_print.h"
+#include "support/temp_dir.h"
+
+namespace quillora {
+namespace {
+
+using testing::TempDir;
+
+class BatchRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        set_pacing_second(std::chrono::milliseconds(15));
+        window = std::make_unique<Tform_principal>();
+        window->create_windows();
+        window->show();
+        output = window->findChild<QLineEdit*>("diretorio_salvar");
+        std::filesystem::create_directory(dir.file("out"));
+        output->setText(QString::fromStdString(dir.file("out")));
+        QObject::connect(window->progress_bar(), &QProgressBar::valueChanged,
+                         [this](int v) { positions.push_back(v); });
+        QObject::connect(window->progress_bar(), &ProgressoBar::caption_changed,
+                         [this](const QString& c) { captions << c; });
+    }
+    void TearDown() override { set_pacing_second(std::chrono::milliseconds(1000)); }
+
+    std::vector<std::string> pictures(int n) {
+        std::vector<std::string> paths;
+        for (int i = 0; i < n; ++i) {
+            paths.push_back(dir.file("p" + std::to_string(i) + ".bmp"));
+            write_bmp(testing::pattern_bitmap(8, 8), paths.back());
+        }
+        return paths;
+    }
+    void start() {
+        window->actions().update_all();
+        window->findChild<QAbstractButton*>("b02")->click();
+    }
+    int outputs() const {
+        return static_cast<int>(std::distance(std::filesystem::directory_iterator(dir.file("out")),
+                                              std::filesystem::directory_iterator()));
+    }
+    void cancel() { window->progresso()->findChild<QPushButton*>("bt_cancel")->click(); }
+
+    TempDir dir;
+    std::unique_ptr<Tform_principal> window;
+    QLineEdit* output = nullptr;
+    std::vector<int> positions;
+    QStringList captions;
+};
+
+TEST_F(BatchRun, PositionsAndCaptions) {
+    struct Case {
+        int files;
+        std::vector<int> positions;
+        QStringList captions;
+    } cases[] = {
+        {1, {}, {"", ""}},
+        {3, {33, 66, 0}, {"", "p0.bmp", "p1.bmp", ""}},
+        {4, {25, 50, 75, 0}, {"", "p0.bmp", "p1.bmp", "p2.bmp", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.files);
+        window->findChild<QAbstractButton*>("d_01")->setEnabled(true);
+        window->findChild<QListWidget*>("lista_arquivos")->clear();
+        window->append(pictures(c.files));
+        positions.clear();
+        captions.clear();
+        start();
+        EXPECT_EQ(positions, c.positions);
+        EXPECT_EQ(captions, c.captions);
+        EXPECT_EQ(outputs(), c.files);
+        EXPECT_TRUE(window->isEnabled());
+        EXPECT_TRUE(window->progresso()->isHidden());
+        StepList* steps = window->progresso()->steps();
+        for (int k = 0; k < StepList::kLines; ++k)
+            EXPECT_FALSE(steps->ticked(k));
+        EXPECT_EQ(steps->line(2), "Converter *.BMP em *.JPEG");
+    }
+}
+
+TEST_F(BatchRun, WindowDuringTheRun) {
+    window->append(pictures(1));
+    bool main_disabled = false, progress_shown = false;
+    std::vector<bool> ticked_at_file;
+    QObject::connect(window->progress_bar(), &ProgressoBar::caption_changed, [&] {
+        if (!ticked_at_file.empty())
+            return;
+        main_disabled = !window->isEnabled();
+        progress_shown = window->progresso()->isVisible();
+        for (int k = 0; k < StepList::kLines; ++k)
+            ticked_at_file.push_back(window->progresso()->steps()->ticked(k));
+    });
+    start();
+    EXPECT_TRUE(main_disabled);
+    EXPECT_TRUE(progress_shown);
+    EXPECT_EQ(ticked_at_file, (std::vector<bool>{true, true, true, true, false, false}));
+    EXPECT_EQ(window->progresso()->windowTitle(), "Convertendo ...");
+}
+
+TEST_F(BatchRun, CancelDuringTheOpeningStepsConvertsNothing) {
+    window->append(pictures(3));
+    QTimer::singleShot(20, [this] { cancel(); });
+    start();
+    EXPECT_EQ(outputs(), 0);
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_TRUE(window->progresso()->isHidden());
+    EXPECT_FALSE(window->cancel_flag());
+}
+
+TEST_F(BatchRun, CancelDuringTheThirdOfFiveFiles) {
+    window->append(pictures(5));
+    bool ticked_closing = false;
+    QObject::connect(window->progress_bar(), &ProgressoBar::caption_changed,
+                     [this](const QString& c) {
+                         if (c == "p1.bmp")
+                             cancel();  // the third file is about to be converted
+                     });
+    QObject::connect(window->progress_bar(), &QProgressBar::valueChanged, [&] {
+        ticked_closing = ticked_closing || window->progresso()->steps()->ticked(4);
+    });
+    start();
+    EXPECT_EQ(outputs(), 3);
+    EXPECT_TRUE(files::exists(dir.file("out/p2.jpg")));
+    EXPECT_FALSE(files::exists(dir.file("out/p3.jpg")));
+    EXPECT_FALSE(ticked_closing);
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(window->cancel_flag());
+}
+
+TEST_F(BatchRun, EnabledOnlyWithFilesAndAnOutputFolder) {
+    auto enabled = [this] {
+        window->actions().update_all();
+        return window->findChild<QAbstractButton*>("b02")->isEnabled();
+    };
+    output->clear();
+    EXPECT_FALSE(enabled());
+    window->append(pictures(1));
+    EXPECT_FALSE(enabled());
+    output->setText("x");
+    EXPECT_TRUE(enabled());
+    window->findChild<QListWidget*>("lista_arquivos")->clear();
+    EXPECT_FALSE(enabled());
+}
+
+}  // namespace
+}  // namespace quillora
