@@ -13,6 +13,7 @@
 
 #include "engine/converters.h"
 #include "engine/modes.h"
+#include "filelist/list_file.h"
 #include "platform/display.h"
 #include "platform/error.h"
 
@@ -21,23 +22,28 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quillora-convert --mode MODE --output DIR [--jobs N] [--screen-depth BITS] FILE...\n"
+    "       quillora-convert --list LIST.lai --output DIR [--jobs N] [--screen-depth BITS]\n"
     "\n"
     "Converts each FILE into DIR under its own base name with the extension of the mode,\n"
     "exactly as the Quillora desktop program does.\n"
     "\n"
     "  --mode MODE           bmp-jpg, jpg-bmp, ico-bmp or ico-jpg (or the tab index 0 to 3)\n"
+    "  --list LIST.lai       take the mode and the files, in order, from an image list file\n"
+    "                        saved by the desktop program (not with --mode or FILE)\n"
     "  --output DIR          the output folder (it must exist)\n"
     "  --jobs N              convert N files at once (default: the number of processors)\n"
     "  --screen-depth BITS   depth of the bitmaps drawn on: 32 (default), 24, 16 or 8\n"
     "  --help                show this text\n"
     "\n"
     "A missing BMP or JPEG source is skipped; every failure is reported and the rest go on.\n"
-    "Exit status: 0 when every file was converted or skipped, 1 when any failed, 2 for a\n"
-    "usage error.\n";
+    "A list file that cannot be loaded is reported in one line and nothing is converted.\n"
+    "Exit status: 0 when every file was converted or skipped, 1 when any failed or the list\n"
+    "file could not be loaded, 2 for a usage error.\n";
 
 struct Options {
     Mode mode = Mode::BmpToJpeg;
     std::string output;
+    std::string list;  // the list file, when the files come from one
     unsigned jobs = 0;
     int screen_depth = 32;
     std::vector<std::string> files;
@@ -68,7 +74,7 @@ std::optional<Mode> parse_mode(std::string_view text) {
 // Returns nullopt when --help was asked for.
 std::optional<Options> parse(const std::vector<std::string>& args) {
     Options options;
-    bool have_mode = false, have_output = false, only_files = false;
+    bool have_mode = false, have_output = false, have_list = false, only_files = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
         if (only_files || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -88,7 +94,7 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
             value = arg.substr(eq + 1);
             inline_value = true;
         }
-        if (name != "--mode" && name != "--output" && name != "--jobs" &&
+        if (name != "--mode" && name != "--output" && name != "--list" && name != "--jobs" &&
             name != "--screen-depth") {
             throw UsageError{"unknown option " + std::string(name)};
         }
@@ -108,6 +114,11 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
                 throw UsageError{"the output folder is empty"};
             options.output = value;
             have_output = true;
+        } else if (name == "--list") {
+            if (value.empty())
+                throw UsageError{"the list file name is empty"};
+            options.list = value;
+            have_list = true;
         } else if (name == "--jobs") {
             auto jobs = parse_int(value);
             if (!jobs || *jobs < 1)
@@ -121,12 +132,19 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
             options.screen_depth = *depth;
         }
     }
-    if (!have_mode)
-        throw UsageError{"--mode is required"};
+    if (have_list) {
+        if (have_mode || !options.files.empty())
+            throw UsageError{
+                "--list takes the mode and the files from the list file: give "
+                "neither --mode nor FILE with it"};
+    } else {
+        if (!have_mode)
+            throw UsageError{"--mode (or --list) is required"};
+        if (options.files.empty())
+            throw UsageError{"no files to convert"};
+    }
     if (!have_output)
         throw UsageError{"--output is required"};
-    if (options.files.empty())
-        throw UsageError{"no files to convert"};
     return options;
 }
 
@@ -197,6 +215,21 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     } catch (const UsageError& e) {
         err << "quillora-convert: " << e.message << "\n" << kUsage;
         return 2;
+    }
+    if (!options.list.empty()) {
+        // As the desktop program loads it: the file's mode, then its paths in
+        // order. A refused or damaged list converts nothing.
+        try {
+            filelist::ListFile list = filelist::load_list_file(options.list);
+            options.mode = list.mode;
+            options.files = std::move(list.paths);
+        } catch (const Error& e) {
+            err << "quillora-convert: " << options.list << ": " << one_line(e.what()) << "\n";
+            return 1;
+        } catch (const std::bad_alloc&) {
+            err << "quillora-convert: " << options.list << ": " << kOutOfResources << "\n";
+            return 1;
+        }
     }
 
     display::set_screen_depth(options.screen_depth);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/convert_cli.h"
+#include "filelist/list_file.h"
 #include "imaging/bmp.h"
 #include "imaging/jpeg.h"
 #include "platform/display.h"
@@ -47,6 +48,12 @@ TEST(ConvertCli, UsageErrors) {
         {"--mode", "0", "--output", d, "--screen-depth", "15", "a"},
         {"--mode", "0", "--output", d, "--colour", "a"},
         {"--mode", "0", "--output"},
+        {"--list", d + "/a.lai", "--mode", "0", "--output", d},
+        {"--mode=1", "--list=" + d + "/a.lai", "--output", d},
+        {"--list", d + "/a.lai", "--output", d, "a.bmp"},
+        {"--list", d + "/a.lai"},
+        {"--list", "", "--output", d},
+        {"--output", d, "--list"},
     };
     for (const auto& args : bad) {
         CliRun r = convert(args);
@@ -124,6 +131,61 @@ TEST(ConvertCli, JobsGiveTheSameBytesAsOneAtATime) {
     }
 }
 
+TEST(ConvertCli, ListTakesTheModeAndTheFilesFromAListFile) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("out"));
+    encode_jpeg(pattern_bitmap(20, 10), dir.file("b.jpg"));
+    encode_jpeg(pattern_bitmap(8, 6, 24, 1), dir.file("a.jpeg"));
+    const std::string broken = dir.write("broken.jpg", "not a jpeg");
+    const std::string list = dir.file("fotos.lai");
+    filelist::save_list_file(list, Mode::JpegToBmp,
+                             std::vector<std::string>{dir.file("b.jpg"), dir.file("missing.jpg"),
+                                                      broken, dir.file("a.jpeg")});
+    CliRun r = convert({"--list", list, "--output", dir.file("out"), "--jobs", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quillora-convert: " + broken +
+                         ": JPEG error #53\n"
+                         "2 converted, 1 skipped, 1 failed\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_bmp(dir.file("out/b.bmp")).width(), 20);
+    EXPECT_EQ(read_bmp(dir.file("out/a.bmp")).width(), 8);
+
+    // The mode is the file's: the same sources listed for ICO to BMP fail as icons.
+    filelist::save_list_file(list, Mode::IcoToBmp, std::vector<std::string>{dir.file("b.jpg")});
+    r = convert({"--output=" + dir.file("out"), "--list=" + list});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quillora-convert: " + dir.file("b.jpg") + ": Icon image is not valid\n" +
+                         "0 converted, 0 skipped, 1 failed\n");
+
+    // A list with no paths converts nothing, and that is no failure.
+    dir.write("empty.lai", "[INFO]\r\nTipo=0\r\nInicio=4\r\nTermina=3\r\n");
+    r = convert({"--list", dir.file("empty.lai"), "--output", dir.file("out")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "0 converted, 0 skipped, 0 failed\n");
+}
+
+TEST(ConvertCli, ARefusedOrDamagedListIsOneLineAndConvertsNothing) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("out"));
+    write_bmp(pattern_bitmap(4, 4), dir.file("a.bmp"));
+    const std::string a = dir.file("a.bmp");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"bad-mode.lai",
+         "O arquivo \"" + dir.file("bad-mode.lai") + "\" não é uma lista de imagens válida."},
+        {"missing.lai", "O arquivo \"" + dir.file("missing.lai") + "\" não foi encontrado."},
+        {"short.lai", "List index out of bounds (5)"},
+    };
+    dir.write("bad-mode.lai", "[INFO]\r\nTipo=7\r\nInicio=4\r\nTermina=4\r\n" + a + "\r\n");
+    dir.write("short.lai", "[INFO]\r\nTipo=0\r\nInicio=4\r\nTermina=5\r\n" + a + "\r\n");
+    for (const auto& [name, message] : cases) {
+        CliRun r = convert({"--list", dir.file(name), "--output", dir.file("out")});
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.err, "quillora-convert: " + dir.file(name) + ": " + message + "\n") << name;
+        EXPECT_EQ(r.out, "") << name;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.file("out"))) << name;
+    }
+}
+
 TEST(ConvertCli, ExecutableExitStatus) {
     TempDir dir;
     std::string exe = QUILLORA_CONVERT_EXE;
@@ -138,6 +200,12 @@ TEST(ConvertCli, ExecutableExitStatus) {
     EXPECT_EQ(status("--mode ico-bmp --output " + dir.path().string() + " " + dir.file("x.ico")),
               1);
     EXPECT_EQ(status("--mode"), 2);
+    filelist::save_list_file(dir.file("a.lai"), Mode::BmpToJpeg,
+                             std::vector<std::string>{dir.file("a.bmp")});
+    EXPECT_EQ(status("--list " + dir.file("a.lai") + " --output " + dir.path().string()), 0);
+    EXPECT_EQ(status("--list " + dir.file("b.lai") + " --output " + dir.path().string()), 1);
+    EXPECT_EQ(status("--list " + dir.file("a.lai") + " --mode 0 --output " + dir.path().string()),
+              2);
     EXPECT_EQ(status("--help"), 0);
 }
 
