@@ -27,8 +27,13 @@
 #include "engine/frm_progresso.h"
 #include "engine/paths.h"
 #include "engine/step_list_qt.h"
+#include "filelist/directory_search.h"
+#include "filelist/frm_buscar.h"
+#include "filelist/frm_definir.h"
 #include "filelist/info_panel_qt.h"
 #include "filelist/list_delegate_qt.h"
+#include "filelist/picture_image_qt.h"
+#include "filelist/preview_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -49,6 +54,26 @@ class TabStyle : public QProxyStyle {
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
 };
+
+// Disables every visible, enabled window but one; returns those it disabled.
+std::vector<QPointer<QWidget>> disable_other_windows(const QWidget* except) {
+    std::vector<QPointer<QWidget>> disabled;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != except && window->isVisible() && window->isEnabled()) {
+            window->setEnabled(false);
+            disabled.emplace_back(window);
+        }
+    }
+    return disabled;
+}
+
+// Enables again the windows that still exist.
+void enable_again(const std::vector<QPointer<QWidget>>& windows) {
+    for (const QPointer<QWidget>& window : windows) {
+        if (window)
+            window->setEnabled(true);
+    }
+}
 
 }  // namespace
 
@@ -133,6 +158,11 @@ void Tform_principal::FormCreate() {
 void Tform_principal::create_windows() {
     carregar_ = new Tform_carregar(this);
     carregar_->hide();
+    definir_ = new Tform_definir(this);
+    definir_->hide();
+    // Not a child of the main window: it stays enabled while the search runs.
+    buscar_ = std::make_unique<Tform_buscar>();
+    buscar_->hide();
     progresso_ = std::make_unique<Tform_progresso>();
     progresso_->hide();
     connect(progresso_.get(), &Tform_progresso::cancel_clicked, this, [this] { cancel_ = true; });
@@ -209,9 +239,19 @@ void Tform_principal::build_actions() {
     table.bind(ui_->b02, ui_->acao_converter);
 
     // Operations that arrive with later work: shown, but disabled.
+    table.add(
+        ui_->acao_definir, [this] { acao_definirExecute(); },
+        [this] { return !ui_->diretorio_buscar->text().isEmpty(); });
+    table.bind(ui_->bt_buscar, ui_->acao_definir);
+    // The preview needs a shown panel and a selected item to show.
+    table.add(
+        ui_->acao_visualizar, [this] { acao_visualizarExecute(); },
+        [this, list] { return info_->visible() && list->currentRow() != -1; });
+    table.bind(ui_->bt_aumentar, ui_->acao_visualizar);
+
     const std::pair<QAction*, QAbstractButton*> later[] = {
-        {ui_->acao_definir, ui_->bt_buscar}, {ui_->acao_visualizar, ui_->bt_aumentar},
-        {ui_->acao_list_open, ui_->d_03},    {ui_->acao_list_save, ui_->d_04},
+        {ui_->acao_list_open, ui_->d_03},
+        {ui_->acao_list_save, ui_->d_04},
         {ui_->acao_screencapture, ui_->b04},
     };
     for (auto [action, button] : later) {
@@ -309,13 +349,7 @@ void Tform_principal::acao_converterExecute() {
     const int n = list->count();
 
     // Nothing but the progress window responds while the run lasts.
-    std::vector<QPointer<QWidget>> disabled;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window != progresso_.get() && window->isVisible() && window->isEnabled()) {
-            window->setEnabled(false);
-            disabled.emplace_back(window);
-        }
-    }
+    const auto disabled = disable_other_windows(progresso_.get());
     StepList* steps = progresso_->steps();
     steps->set_line(2,
                     QString::fromStdString(descriptor_field(kFieldModeCaption, "=", descriptor_)));
@@ -351,13 +385,81 @@ void Tform_principal::acao_converterExecute() {
     }
     steps->open_all();
     cancel_ = false;
-    for (const QPointer<QWidget>& window : disabled) {
-        if (window)
-            window->setEnabled(true);
-    }
+    enable_again(disabled);
     progresso_->close();
     progress_->set_caption(QString());
     progress_->setValue(0);
+}
+
+void Tform_principal::acao_definirExecute() {
+    if (definir_->exec() != QDialog::Accepted)
+        return;
+    if (definir_->search_chosen()) {
+        directory_search(definir_->subdirectories());
+        return;
+    }
+    const QString filter =
+        QString::fromStdString(descriptor_field(kFieldDialogFilter, "=", descriptor_));
+    const auto chosen = dialogs().open_pictures(
+        this, filter, ui_->diretorio_buscar->text(), last_picture_,
+        [](const QString& path) { return thumbnail_image(path.toLocal8Bit().toStdString()); });
+    if (!chosen || chosen->isEmpty())
+        return;
+    last_picture_ = chosen->first();
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(chosen->size()));
+    for (const QString& path : *chosen)
+        paths.push_back(path.toLocal8Bit().toStdString());
+    append(paths);
+    refresh_count();
+    select_first_and_show();
+}
+
+void Tform_principal::directory_search(bool subdirectories) {
+    const std::string masks_field = descriptor_field(kFieldSearchMasks, "=", descriptor_);
+    const std::vector<std::string> masks = split_masks(masks_field);
+    ui_->Tab->setEnabled(false);
+    buscar_->begin(QString::fromStdString(masks_field), this);
+    // Only the wait window responds while the search runs.
+    const auto disabled = disable_other_windows(buscar_.get());
+    // Found paths are gathered and added to the list in batches, so a large
+    // tree does not relayout the list once per file.
+    std::vector<std::string> found;
+    auto flush = [&] {
+        append(found);
+        found.clear();
+    };
+    SearchCallbacks callbacks;
+    callbacks.begin_dir = [this](const std::string& dir) { buscar_->scanning(dir); };
+    callbacks.found = [&](const std::string& path) {
+        found.push_back(path);
+        if (found.size() >= 512)
+            flush();
+    };
+    callbacks.progress = [this] { return buscar_->responsive(); };
+    search_directory(ui_->diretorio_buscar->text().toLocal8Bit().toStdString(), masks,
+                     subdirectories, callbacks);
+    flush();
+    buscar_->end();
+    enable_again(disabled);
+    ui_->Tab->setEnabled(true);
+    if (ui_->lista_arquivos->count() > 0)
+        select_first_and_show();
+    refresh_count();
+}
+
+void Tform_principal::acao_visualizarExecute() {
+    const std::string path = path_at(ui_->lista_arquivos, ui_->lista_arquivos->currentRow());
+    std::unique_ptr<QDialog> preview;
+    try {
+        preview = make_preview(path);
+    } catch (const Error& failure) {
+        dialogs().warn(this, QString::fromUtf8(kProgramTitle),
+                       QString::fromLocal8Bit(failure.what()));
+        return;
+    }
+    preview->setParent(this, preview->windowFlags());
+    preview->exec();
 }
 
 void Tform_principal::acao_list_deleteExecute() {

@@ -26,6 +26,8 @@ class InfoPanel;
 class ListDelegate;
 class ProgressoBar;
 class Tform_carregar;
+class Tform_buscar;
+class Tform_definir;
 class Tform_progresso;
 
 class Tform_principal : public QMainWindow {
@@ -49,6 +51,8 @@ class Tform_principal : public QMainWindow {
     InfoPanel& info_panel() const { return *info_; }
     ProgressoBar* progress_bar() const;
     Tform_carregar* carregar() const { return carregar_; }
+    Tform_definir* definir() const { return definir_; }
+    Tform_buscar* buscar() const { return buscar_.get(); }
     Tform_progresso* progresso() const { return progresso_.get(); }
     bool cancel_flag() const { return cancel_; }
 
@@ -79,6 +83,10 @@ class Tform_principal : public QMainWindow {
     void select_by_program(int row);
 
     void acao_converterExecute();
+    void acao_definirExecute();
+    void acao_visualizarExecute();
+    // Searches the search folder for the current mode's masks.
+    void directory_search(bool subdirectories);
     void acao_list_deleteExecute();
     void acao_list_limpaExecute();
     void acao_novaconversaoExecute();
@@ -91,12 +99,16 @@ class Tform_principal : public QMainWindow {
     ProgressoBar* progress_ = nullptr;
     QMenu* pop_ = nullptr;
     Tform_carregar* carregar_ = nullptr;
+    Tform_definir* definir_ = nullptr;
     // Not a child of the main window: it must stay enabled while the main
     // window is disabled during a run.
     std::unique_ptr<Tform_progresso> progresso_;
+    std::unique_ptr<Tform_buscar> buscar_;
     bool cancel_ = false;
 
     std::string descriptor_;
+    // The first file chosen in the picture-open dialog the last time.
+    QString last_picture_;
     std::array<std::vector<std::string>, kModeCount> stored_;
     int shown_tab_ = 0;
     bool selecting_by_program_ = false;

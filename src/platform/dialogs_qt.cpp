@@ -2,10 +2,70 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QImage>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPixmap>
 
 namespace quillora {
+
+QString qt_file_filter(const QString& filter) {
+    const int bar = filter.indexOf('|');
+    if (bar < 0)
+        return filter;
+    QString description = filter.left(bar).trimmed();
+    // The description may already quote its patterns: "Imagem JPG (*.jpg; *.jpeg)".
+    if (const int paren = description.indexOf('('); paren > 0)
+        description = description.left(paren).trimmed();
+    QStringList patterns = filter.mid(bar + 1).split(';', Qt::SkipEmptyParts);
+    for (QString& pattern : patterns)
+        pattern = pattern.trimmed();
+    return description + " (" + patterns.join(' ') + ")";
+}
+
 namespace {
+
+// The picture-open dialog with a preview of the selected picture beside the
+// file list.
+class PictureDialog : public QFileDialog {
+  public:
+    PictureDialog(QWidget* parent, const QString& filter, const QString& directory,
+                  PreviewMaker preview)
+        : QFileDialog(parent, QString(), directory, qt_file_filter(filter)),
+          make_preview_(std::move(preview)) {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setFileMode(QFileDialog::ExistingFiles);
+        setSizeGripEnabled(true);
+        preview_ = new QLabel(this);
+        preview_->setObjectName("previa");
+        preview_->setFixedSize(180, 180);
+        preview_->setAlignment(Qt::AlignCenter);
+        preview_->setFrameShape(QFrame::StyledPanel);
+        if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+            grid->addWidget(preview_, 0, grid->columnCount(), grid->rowCount(), 1);
+        connect(this, &QFileDialog::currentChanged, this, &PictureDialog::show_preview);
+    }
+
+  private:
+    void show_preview(const QString& path) {
+        preview_->clear();
+        if (QFileInfo(path).isDir())
+            return;
+        try {
+            QImage image = make_preview_ ? make_preview_(path) : QImage();
+            if (image.width() > 176 || image.height() > 176)
+                image = image.scaled(176, 176, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            preview_->setPixmap(QPixmap::fromImage(image));
+        } catch (const std::exception&) {
+            preview_->setText(QString::fromUtf8("Sem visualização"));
+        }
+    }
+
+    PreviewMaker make_preview_;
+    QLabel* preview_;
+};
 
 class QtDialogs final : public Dialogs {
   public:
@@ -15,6 +75,16 @@ class QtDialogs final : public Dialogs {
         if (chosen.isEmpty())
             return std::nullopt;
         return QDir::toNativeSeparators(chosen);
+    }
+    std::optional<QStringList> open_pictures(QWidget* parent, const QString& filter,
+                                             const QString& directory, const QString& last_file,
+                                             const PreviewMaker& preview) override {
+        PictureDialog dialog(parent, filter, directory, preview);
+        if (!last_file.isEmpty())
+            dialog.selectFile(last_file);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.selectedFiles();
     }
     void warn(QWidget* parent, const QString& title, const QString& text) override {
         QMessageBox::warning(parent, title, text);

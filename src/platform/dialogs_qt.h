@@ -2,13 +2,18 @@
 // can answer them as a user would.
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QWidget;
 
 namespace quillora {
+
+// Makes the preview picture of a file (may fail with any exception).
+using PreviewMaker = std::function<QImage(const QString& path)>;
 
 class Dialogs {
   public:
@@ -16,9 +21,22 @@ class Dialogs {
     // A folder picker; `initial` preselects a folder when not empty.
     // Nothing when cancelled.
     virtual std::optional<QString> pick_folder(QWidget* parent, const QString& initial) = 0;
+    // The picture-open dialog: several files at once, a filter in the
+    // "description|*.a;*.b" form, the initial folder, and the file chosen the
+    // last time (its folder is where the dialog starts then); `preview` makes
+    // the picture shown beside the list for the selected file. Nothing when
+    // cancelled; otherwise the full paths in the order the dialog gives them.
+    virtual std::optional<QStringList> open_pictures(QWidget* parent, const QString& filter,
+                                                     const QString& directory,
+                                                     const QString& last_file,
+                                                     const PreviewMaker& preview) = 0;
     // A warning with an OK button.
     virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
 };
+
+// A filter in the "description|*.a;*.b" form as Qt's file dialogs take it:
+// "description (*.a *.b)".
+QString qt_file_filter(const QString& filter);
 
 // The dialogs in use: Qt's own unless a test installed others.
 Dialogs& dialogs();

@@ -17,6 +17,7 @@
 #include "platform/dialogs_qt.h"
 #include "support/fixtures.h"
 #include "support/qt_print.h"
+#include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
 
 namespace quillora {
@@ -211,19 +212,8 @@ TEST_F(MainWindow, FirstFileGoneLeavesThePanelAlone) {
     EXPECT_EQ(name->text(), "b.bmp");
 }
 
-// Answers the warnings and remembers them.
-struct Warnings : Dialogs {
-    QStringList texts;
-    std::optional<QString> pick_folder(QWidget*, const QString&) override { return {}; }
-    void warn(QWidget*, const QString& title, const QString& text) override {
-        EXPECT_EQ(title, "Quillora 1.0");
-        texts << text;
-    }
-};
-
 TEST_F(MainWindow, UnreadablePictureIsReportedAndTheListsStay) {
-    Warnings warnings;
-    set_dialogs(&warnings);
+    testing::ScriptedDialogs warnings;
     std::string good = picture("good.bmp", 30, 20);
     std::string bad = dir.write("bad.bmp", "BM but nothing else of a bitmap");
     std::string unknown = dir.write("notes.txt", "text");
@@ -231,8 +221,7 @@ TEST_F(MainWindow, UnreadablePictureIsReportedAndTheListsStay) {
     select(0);
     select(1);
     select(2);
-    set_dialogs(nullptr);
-    EXPECT_EQ(warnings.texts,
+    EXPECT_EQ(warnings.warnings,
               (QStringList{"Bitmap image is not valid", "Unknown picture file extension (.txt)"}));
     // Name and size show the file; the steps after the failing one keep the good file's values.
     EXPECT_EQ(name->text(), "notes.txt");
@@ -242,27 +231,23 @@ TEST_F(MainWindow, UnreadablePictureIsReportedAndTheListsStay) {
 }
 
 TEST_F(MainWindow, FolderFieldsBrowse) {
-    struct Answer : Dialogs {
-        QString initial;
-        std::optional<QString> answer;
-        std::optional<QString> pick_folder(QWidget*, const QString& start) override {
-            initial = start;
-            return answer;
-        }
-        void warn(QWidget*, const QString&, const QString&) override {}
-    } answer;
-    set_dialogs(&answer);
+    testing::ScriptedDialogs dialogs;
+    QString initial;
+    std::optional<QString> answer;
+    dialogs.folder = [&](const QString& start) {
+        initial = start;
+        return answer;
+    };
     auto* field = window->findChild<QLineEdit*>("diretorio_salvar");
     auto* browse = field->findChild<QAction*>("procurar_salvar");
     ASSERT_TRUE(browse);
     field->setText("/tmp/old");
     browse->trigger();  // cancelled
-    EXPECT_EQ(answer.initial, "/tmp/old");
+    EXPECT_EQ(initial, "/tmp/old");
     EXPECT_EQ(field->text(), "/tmp/old");
-    answer.answer = QString("/tmp/new");
+    answer = QString("/tmp/new");
     browse->trigger();
     EXPECT_EQ(field->text(), "/tmp/new");
-    set_dialogs(nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTimer>
+#include <filesystem>
+
+#include "app/action_table_qt.h"
+#include "app/frm_principal.h"
+#include "filelist/frm_buscar.h"
+#include "filelist/frm_definir.h"
+#include "filelist/preview_qt.h"
+#include "imaging/bmp.h"
+#include "support/fixtures.h"
+#include "support/qt_print.h"
+#include "support/scripted_dialogs.h"
+#include "support/temp_dir.h"
+
+namespace quillora {
+namespace {
+
+using testing::TempDir;
+
+// Answers the next modal dialog of type T once it is up.
+template <class T>
+void when_shown(std::function<void(T*)> answer) {
+    QTimer::singleShot(10, [answer] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
+            return answer(dialog);
+        when_shown<T>(answer);
+    });
+}
+
+class AddingFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window = std::make_unique<Tform_principal>();
+        window->create_windows();
+        window->show();
+        list = window->findChild<QListWidget*>("lista_arquivos");
+        search_dir = window->findChild<QLineEdit*>("diretorio_buscar");
+        search_dir->setText(QString::fromStdString(dir.path().string()));
+    }
+    std::string picture(const std::string& name, int w = 12, int h = 9) {
+        write_bmp(testing::pattern_bitmap(w, h), dir.file(name));
+        return dir.file(name);
+    }
+    bool enabled(const char* object) {
+        window->actions().update_all();
+        return window->findChild<QAbstractButton*>(object)->isEnabled();
+    }
+    // Presses bt_buscar and answers the selection dialog.
+    void add(bool search, bool subdirectories = false) {
+        when_shown<Tform_definir>([=](Tform_definir* d) {
+            d->findChild<QRadioButton*>(search ? "s_02" : "s_01")->setChecked(true);
+            d->findChild<QCheckBox*>("subdir")->setChecked(subdirectories);
+            d->findChild<QPushButton*>("bt_ok")->click();
+        });
+        window->actions().update_all();
+        window->findChild<QAbstractButton*>("bt_buscar")->click();
+    }
+
+    TempDir dir;
+    testing::ScriptedDialogs dialogs;
+    std::unique_ptr<Tform_principal> window;
+    QListWidget* list = nullptr;
+    QLineEdit* search_dir = nullptr;
+};
+
+TEST_F(AddingFiles, ButtonNeedsASearchFolder) {
+    EXPECT_TRUE(enabled("bt_buscar"));
+    search_dir->clear();
+    EXPECT_FALSE(enabled("bt_buscar"));
+}
+
+TEST_F(AddingFiles, ChosenFilesFollowTheListAndTheFirstItemIsShown) {
+    std::vector<std::string> five;
+    for (int i = 0; i < 5; ++i)
+        five.push_back(picture("old" + std::to_string(i) + ".bmp"));
+    window->append(five);
+    QString seen_filter, seen_directory, seen_last;
+    dialogs.pictures = [&](const QString& filter, const QString& directory, const QString& last) {
+        seen_filter = filter;
+        seen_directory = directory;
+        seen_last = last;
+        return std::optional<QStringList>(
+            {QString::fromStdString(picture("n1.bmp")), QString::fromStdString(picture("n2.bmp")),
+             QString::fromStdString(dir.file("typed-but-missing.bmp"))});
+    };
+    add(false);
+    EXPECT_EQ(list->count(), 8);
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(window->findChild<QLabel*>("n_arquivo")->text(), "old0.bmp");
+    EXPECT_EQ(window->findChild<QLabel*>("total_arquivos")->text(), "8 Arquivo(s) Adicionado(s)");
+    EXPECT_EQ(seen_filter, "Imagem Bitmap (*.bmp)|*.bmp");
+    EXPECT_EQ(seen_directory, search_dir->text());
+    EXPECT_EQ(seen_last, "");
+    EXPECT_EQ(window->shown_list().back(), dir.file("typed-but-missing.bmp"));
+
+    // The second time the dialog starts from the first file chosen before,
+    // and the selection dialog shows the last choice.
+    bool manual_still_chosen = false;
+    when_shown<Tform_definir>([&](Tform_definir* d) {
+        manual_still_chosen = d->findChild<QRadioButton*>("s_01")->isChecked();
+        d->findChild<QPushButton*>("bt_cancelar")->click();
+    });
+    window->findChild<QAbstractButton*>("bt_buscar")->click();
+    EXPECT_TRUE(manual_still_chosen);
+    EXPECT_EQ(list->count(), 8);  // cancelled: nothing changes
+    dialogs.pictures = [&](const QString&, const QString&, const QString& last) {
+        seen_last = last;
+        return std::nullopt;
+    };
+    add(false);
+    EXPECT_EQ(seen_last, QString::fromStdString(dir.file("n1.bmp")));
+    EXPECT_EQ(list->count(), 8);
+}
+
+TEST_F(AddingFiles, SelectionDialog) {
+    Tform_definir* definir = window->definir();
+    EXPECT_EQ(definir->windowTitle(), QString::fromUtf8("Seleção de Arquivos"));
+    EXPECT_EQ(definir->size(), QSize(315, 193));
+    auto* subdir = definir->findChild<QCheckBox*>("subdir");
+    EXPECT_TRUE(definir->findChild<QRadioButton*>("s_01")->isChecked());
+    EXPECT_FALSE(subdir->isEnabled());
+    definir->findChild<QRadioButton*>("s_02")->setChecked(true);
+    EXPECT_TRUE(subdir->isEnabled());
+    subdir->setChecked(true);
+    definir->findChild<QRadioButton*>("s_01")->setChecked(true);
+    EXPECT_FALSE(subdir->isEnabled());
+    EXPECT_TRUE(subdir->isChecked());  // keeps its tick while disabled
+}
+
+TEST_F(AddingFiles, PreviewAtTheRealSize) {
+    EXPECT_FALSE(enabled("bt_aumentar"));
+    window->append({picture("foto.bmp", 300, 200)});
+    window->select_first_and_show();
+    EXPECT_TRUE(enabled("bt_aumentar"));
+    QSize shown_size;
+    QString caption;
+    when_shown<QDialog>([&](QDialog* preview) {
+        shown_size = preview->size();
+        caption = preview->windowTitle();
+        preview->close();
+    });
+    window->findChild<QAbstractButton*>("bt_aumentar")->click();
+    EXPECT_EQ(shown_size, QSize(300, 200));
+    EXPECT_EQ(caption, "foto.bmp");
+    EXPECT_EQ(list->currentRow(), 0);
+
+    // A picture that went away since it was shown: a warning, no window.
+    std::filesystem::remove(dir.file("foto.bmp"));
+    window->findChild<QAbstractButton*>("bt_aumentar")->click();
+    ASSERT_EQ(dialogs.warnings.size(), 1);
+    EXPECT_TRUE(dialogs.warnings[0].startsWith("Cannot open file"));
+}
+
+TEST_F(AddingFiles, DirectorySearchTakesTheModesFilesInTreeOrder) {
+    window->findChild<QTabBar*>("Tab")->setCurrentIndex(1);  // JPEG to BMP: "*.jpg; *.jpeg"
+    std::filesystem::create_directories(dir.file("sub/deeper"));
+    for (const char* name : {"photo.jpg", "PHOTO.JPG", "photo.jpeg", "photo.jpe", "photo.jpgx",
+                             "sub/a.jpg", "sub/deeper/b.JPEG", "sub/c.txt"}) {
+        dir.write(name, "x");
+    }
+    auto names = [this] {
+        std::vector<std::string> shown;
+        for (const std::string& path : window->shown_list())
+            shown.push_back(path.substr(dir.path().string().size() + 1));
+        return shown;
+    };
+    add(true, false);
+    std::vector<std::string> top = names();
+    std::sort(top.begin(), top.end());  // the file system's order within one folder
+    EXPECT_EQ(top, (std::vector<std::string>{"PHOTO.JPG", "photo.jpeg", "photo.jpg"}));
+    EXPECT_EQ(window->findChild<QLabel*>("total_arquivos")->text(), "3 Arquivo(s) Adicionado(s)");
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_TRUE(window->findChild<QTabBar*>("Tab")->isEnabled());
+
+    add(true, true);  // the same folder again, with subfolders: everything again, then below
+    std::vector<std::string> all = names();
+    ASSERT_EQ(all.size(), 8u);
+    EXPECT_EQ(std::vector<std::string>(all.begin() + 6, all.end()),
+              (std::vector<std::string>{"sub/a.jpg", "sub/deeper/b.JPEG"}));
+}
+
+TEST_F(AddingFiles, SearchOfAMissingFolderAddsNothing) {
+    search_dir->setText(QString::fromStdString(dir.file("nowhere")));
+    add(true, true);
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(window->findChild<QLabel*>("total_arquivos")->text(), "0 Arquivo(s) Adicionado(s)");
+    EXPECT_TRUE(window->isEnabled());
+}
+
+TEST_F(AddingFiles, CancelledSearchKeepsWhatItFound) {
+    // Enough folders for the search to outlast the first turn of the event loop.
+    for (int d = 0; d < 1500; ++d) {
+        const std::string sub = "d" + std::to_string(d);
+        std::filesystem::create_directory(dir.file(sub));
+        for (int f = 0; f < 2; ++f)
+            dir.write(sub + "/f" + std::to_string(f) + ".bmp", "x");
+    }
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [this] {
+        if (window->buscar()->searching())
+            window->buscar()->findChild<QPushButton*>("bt_cancel")->click();
+    });
+    press.start(1);
+    add(true, true);
+    EXPECT_GT(list->count(), 0);
+    EXPECT_LT(list->count(), 3000);
+    EXPECT_EQ(window->findChild<QLabel*>("total_arquivos")->text(),
+              QString("%1 Arquivo(s) Adicionado(s)").arg(list->count()));
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_TRUE(window->buscar()->isHidden());
+}
+
+}  // namespace
+}  // namespace quillora

@@ -1,0 +1,32 @@
+// Standard dialogs answered by the test as a user would; each answer
+// defaults to cancelling. Installed for as long as the object lives.
+#pragma once
+
+#include <functional>
+
+#include "platform/dialogs_qt.h"
+
+namespace quillora::testing {
+
+struct ScriptedDialogs : Dialogs {
+    std::function<std::optional<QString>(const QString& initial)> folder;
+    std::function<std::optional<QStringList>(const QString& filter, const QString& directory,
+                                             const QString& last_file)>
+        pictures;
+    QStringList warnings;
+
+    ScriptedDialogs() { set_dialogs(this); }
+    ~ScriptedDialogs() override { set_dialogs(nullptr); }
+
+    std::optional<QString> pick_folder(QWidget*, const QString& initial) override {
+        return folder ? folder(initial) : std::nullopt;
+    }
+    std::optional<QStringList> open_pictures(QWidget*, const QString& filter,
+                                             const QString& directory, const QString& last_file,
+                                             const PreviewMaker&) override {
+        return pictures ? pictures(filter, directory, last_file) : std::nullopt;
+    }
+    void warn(QWidget*, const QString&, const QString& text) override { warnings << text; }
+};
+
+}  // namespace quillora::testing
