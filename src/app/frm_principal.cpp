@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -32,6 +33,7 @@
 #include "filelist/frm_definir.h"
 #include "filelist/info_panel_qt.h"
 #include "filelist/list_delegate_qt.h"
+#include "filelist/list_file.h"
 #include "filelist/picture_image_qt.h"
 #include "filelist/preview_qt.h"
 #include "platform/dialogs_qt.h"
@@ -249,9 +251,14 @@ void Tform_principal::build_actions() {
         [this, list] { return info_->visible() && list->currentRow() != -1; });
     table.bind(ui_->bt_aumentar, ui_->acao_visualizar);
 
+    table.add(ui_->acao_list_open, [this] { acao_list_openExecute(); });
+    table.bind(ui_->d_03, ui_->acao_list_open);
+    table.add(
+        ui_->acao_list_save, [this] { acao_list_saveExecute(); },
+        [list] { return list->count() > 0; });
+    table.bind(ui_->d_04, ui_->acao_list_save);
+
     const std::pair<QAction*, QAbstractButton*> later[] = {
-        {ui_->acao_list_open, ui_->d_03},
-        {ui_->acao_list_save, ui_->d_04},
         {ui_->acao_screencapture, ui_->b04},
     };
     for (auto [action, button] : later) {
@@ -460,6 +467,76 @@ void Tform_principal::acao_visualizarExecute() {
     }
     preview->setParent(this, preview->windowFlags());
     preview->exec();
+}
+
+void Tform_principal::acao_list_saveExecute() {
+    const auto chosen = dialogs().save_list(this);
+    if (!chosen)
+        return;
+    try {
+        filelist::save_list_file(chosen->toLocal8Bit().toStdString(), current_mode(), shown_list());
+    } catch (const Error& failure) {
+        // The old list file stays as it was; nothing else changes.
+        dialogs().warn(this, QString::fromUtf8(kProgramTitle),
+                       QString::fromLocal8Bit(failure.what()));
+    }
+}
+
+void Tform_principal::acao_list_openExecute() {
+    const auto chosen = dialogs().open_list(this);
+    if (!chosen)
+        return;
+    std::optional<filelist::ListFileReader> reader;
+    try {
+        reader.emplace(chosen->toLocal8Bit().toStdString());
+    } catch (const filelist::ListFileRefused& refused) {
+        // Not a list this program can load: the list and the mode stay.
+        dialogs().warn(this, QString::fromUtf8(kProgramTitle),
+                       QString::fromLocal8Bit(refused.what()));
+        return;
+    }
+    // The file's mode is entered without leaving the shown one: the shown
+    // list is not stored.
+    {
+        const QSignalBlocker quiet(ui_->Tab);
+        ui_->Tab->setCurrentIndex(static_cast<int>(reader->mode()));
+    }
+    shown_tab_ = ui_->Tab->currentIndex();
+    TabChange();
+
+    progress_->set_caption(QString::fromUtf8(filelist::kLoadingCaption.data(),
+                                             static_cast<int>(filelist::kLoadingCaption.size())));
+    std::vector<std::string> batch;
+    QElapsedTimer since_events;
+    since_events.start();
+    auto flush = [&] {
+        append(batch);
+        batch.clear();
+    };
+    try {
+        reader->read_paths(
+            [&](int position) {
+                progress_->setValue(position);
+                // Window events are handled between lines, a few times a second
+                // at most, so a long list loads quickly and the bar still moves.
+                if (since_events.elapsed() >= 20) {
+                    flush();
+                    QCoreApplication::processEvents();
+                    since_events.start();
+                }
+            },
+            [&](std::string_view path) { batch.emplace_back(path); });
+    } catch (...) {
+        flush();
+        throw;
+    }
+    flush();
+    progress_->set_caption(QString());
+    progress_->setValue(0);
+    if (ui_->lista_arquivos->count() > 0) {
+        select_first_and_show();
+        refresh_count();
+    }
 }
 
 void Tform_principal::acao_list_deleteExecute() {

@@ -87,6 +87,8 @@ class Tform_principal : public QMainWindow {
     void acao_visualizarExecute();
     // Searches the search folder for the current mode's masks.
     void directory_search(bool subdirectories);
+    void acao_list_saveExecute();
+    void acao_list_openExecute();
     void acao_list_deleteExecute();
     void acao_list_limpaExecute();
     void acao_novaconversaoExecute();

@@ -27,6 +27,8 @@ QString qt_file_filter(const QString& filter) {
 
 namespace {
 
+const QString kListFilter = QStringLiteral("Lista de Arquivos de Imagens (*.lai)");
+
 // The picture-open dialog with a preview of the selected picture beside the
 // file list.
 class PictureDialog : public QFileDialog {
@@ -85,6 +87,23 @@ class QtDialogs final : public Dialogs {
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         return dialog.selectedFiles();
+    }
+    std::optional<QString> save_list(QWidget* parent) override {
+        QFileDialog dialog(parent, QString(), QString(), kListFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("lai"));
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
+    }
+    std::optional<QString> open_list(QWidget* parent) override {
+        QFileDialog dialog(parent, QString(), QString(), kListFilter);
+        // A typed name need not exist: loading it then says so.
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
     }
     void warn(QWidget* parent, const QString& title, const QString& text) override {
         QMessageBox::warning(parent, title, text);

@@ -30,6 +30,11 @@ class Dialogs {
                                                      const QString& directory,
                                                      const QString& last_file,
                                                      const PreviewMaker& preview) = 0;
+    // The save and open dialogs of list files ("Lista de Arquivos de
+    // Imagens|*.lai"); saving adds ".lai" to a name without extension and
+    // replaces an existing file without asking. Nothing when cancelled.
+    virtual std::optional<QString> save_list(QWidget* parent) = 0;
+    virtual std::optional<QString> open_list(QWidget* parent) = 0;
     // A warning with an OK button.
     virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
 };

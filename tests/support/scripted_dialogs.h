@@ -13,6 +13,7 @@ struct ScriptedDialogs : Dialogs {
     std::function<std::optional<QStringList>(const QString& filter, const QString& directory,
                                              const QString& last_file)>
         pictures;
+    std::optional<QString> list_to_save, list_to_open;
     QStringList warnings;
 
     ScriptedDialogs() { set_dialogs(this); }
@@ -26,6 +27,8 @@ struct ScriptedDialogs : Dialogs {
                                              const PreviewMaker&) override {
         return pictures ? pictures(filter, directory, last_file) : std::nullopt;
     }
+    std::optional<QString> save_list(QWidget*) override { return list_to_save; }
+    std::optional<QString> open_list(QWidget*) override { return list_to_open; }
     void warn(QWidget*, const QString&, const QString& text) override { warnings << text; }
 };
 
