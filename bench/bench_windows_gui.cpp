@@ -1,0 +1,146 @@
+// The main window's long operations, from the click to the final count
+// label: entering a mode with a large stored list, a directory search over a
+// large tree, loading a large list file.
+#include <benchmark/benchmark.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "app/action_table_qt.h"
+#include "app/application_qt.h"
+#include "app/frm_principal.h"
+#include "filelist/frm_definir.h"
+#include "filelist/list_file.h"
+#include "platform/dialogs_qt.h"
+
+namespace {
+
+std::vector<std::string> many_paths(int n) {
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        paths.push_back("/home/usuario/Imagens/ferias " + std::to_string(i / 100) + "/foto-" +
+                        std::to_string(i) + ".bmp");
+    }
+    return paths;
+}
+
+// Entering a mode whose stored list holds N paths (the list it leaves is empty).
+void BM_EnterModeWithStoredList(benchmark::State& state) {
+    quillora::Tform_principal window;
+    window.create_windows();
+    auto* tab = window.findChild<QTabBar*>("Tab");
+    window.append(many_paths(static_cast<int>(state.range(0))));
+    tab->setCurrentIndex(1);  // stores the list in mode 0
+    for (auto _ : state) {
+        tab->setCurrentIndex(0);  // enters mode 0: the list comes back
+        state.PauseTiming();
+        tab->setCurrentIndex(1);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_EnterModeWithStoredList)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Answers the list-file dialogs with a fixed file; cancels the rest.
+struct FixedDialogs : quillora::Dialogs {
+    QString list;
+    std::optional<QString> pick_folder(QWidget*, const QString&) override { return {}; }
+    std::optional<QStringList> open_pictures(QWidget*, const QString&, const QString&,
+                                             const QString&,
+                                             const quillora::PreviewMaker&) override {
+        return {};
+    }
+    std::optional<QString> save_list(QWidget*) override { return {}; }
+    std::optional<QString> open_list(QWidget*) override { return list; }
+    void warn(QWidget*, const QString&, const QString&) override {}
+};
+
+// A folder of 100,000 pictures in 1,000 folders, made once per run.
+const std::string& big_tree() {
+    static const std::string root = [] {
+        std::string dir = (std::filesystem::temp_directory_path() / "quillora-bench-tree").string();
+        if (!std::filesystem::exists(dir + "/d999/f99.bmp")) {
+            for (int d = 0; d < 1000; ++d) {
+                const std::string sub = dir + "/d" + std::to_string(d);
+                std::filesystem::create_directories(sub);
+                for (int f = 0; f < 100; ++f)
+                    std::ofstream(sub + "/f" + std::to_string(f) + ".bmp");
+            }
+        }
+        return dir;
+    }();
+    return root;
+}
+
+void click(quillora::Tform_principal& window, const char* button) {
+    window.actions().update_all();
+    window.findChild<QAbstractButton*>(button)->click();
+}
+
+void BM_DirectorySearchFromClick(benchmark::State& state) {
+    quillora::Tform_principal window;
+    window.create_windows();
+    window.show();
+    window.findChild<QLineEdit*>("diretorio_buscar")->setText(QString::fromStdString(big_tree()));
+    window.definir()->findChild<QRadioButton*>("s_02")->setChecked(true);
+    window.definir()->findChild<QCheckBox*>("subdir")->setChecked(true);
+    for (auto _ : state) {
+        QTimer::singleShot(0, [&] { window.definir()->accept(); });
+        click(window, "bt_buscar");
+        state.PauseTiming();
+        if (window.findChild<QLabel*>("total_arquivos")->text() !=
+            "100000 Arquivo(s) Adicionado(s)")
+            state.SkipWithError("not every file was found");
+        click(window, "d_01");
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_DirectorySearchFromClick)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_LoadListFileFromClick(benchmark::State& state) {
+    const std::string list =
+        (std::filesystem::temp_directory_path() / "quillora-bench.lai").string();
+    quillora::filelist::save_list_file(list, quillora::Mode::BmpToJpeg, many_paths(100000));
+    FixedDialogs dialogs;
+    dialogs.list = QString::fromStdString(list);
+    quillora::set_dialogs(&dialogs);
+    quillora::Tform_principal window;
+    window.create_windows();
+    window.show();
+    for (auto _ : state) {
+        click(window, "d_03");
+        state.PauseTiming();
+        if (window.findChild<QLabel*>("total_arquivos")->text() !=
+            "100000 Arquivo(s) Adicionado(s)")
+            state.SkipWithError("the list did not load whole");
+        click(window, "d_01");
+        state.ResumeTiming();
+    }
+    quillora::set_dialogs(nullptr);
+    std::filesystem::remove(list);
+}
+BENCHMARK(BM_LoadListFileFromClick)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    quillora::Application app(argc, argv);
+    Q_INIT_RESOURCE(quillora);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
