@@ -1,0 +1,71 @@
+// Reading one directory's entries, in the order the file system returns them.
+#pragma once
+
+#include <dirent.h>
+
+#include <string>
+
+namespace quillora::files {
+
+// One entry of a directory listing.
+struct DirEntry {
+    // The name as the file system gives it, byte for byte.
+    std::string name;
+    // A real directory. A symbolic link is never a directory here, even when
+    // it points to one, so a walk never follows links (and cannot loop).
+    bool directory = false;
+    // The name starts with ".".
+    bool hidden = false;
+    // POSIX has no system attribute: always false.
+    bool system = false;
+};
+
+// How opening a directory for listing went.
+enum class OpenOutcome {
+    Ok,
+    NotFound,      // nothing at that path, or not a directory
+    AccessDenied,  // no permission to list it
+    OtherError,    // anything else (a path too long, an I/O error, ...)
+};
+
+// The outcome for an errno value left by opening a directory.
+OpenOutcome classify_open_error(int err) noexcept;
+
+// The entries of one directory, read one by one. Implemented by the real
+// listing below and by made-up listings in tests.
+class DirectoryEntries {
+  public:
+    virtual ~DirectoryEntries() = default;
+    virtual OpenOutcome outcome() const noexcept = 0;
+    // Reads the next entry into `entry` and returns true; returns false at the
+    // end of the entries and on a reading error, which read_failed() tells
+    // apart.
+    virtual bool next(DirEntry& entry) = 0;
+    virtual bool read_failed() const noexcept = 0;
+};
+
+// A directory of the file system, open for as long as this object lives.
+// "." and ".." are handed out as the file system returns them.
+class DirListing final : public DirectoryEntries {
+  public:
+    explicit DirListing(const std::string& path);
+    ~DirListing() override;
+    DirListing(const DirListing&) = delete;
+    DirListing& operator=(const DirListing&) = delete;
+
+    OpenOutcome outcome() const noexcept override { return outcome_; }
+    bool next(DirEntry& entry) override;
+    bool read_failed() const noexcept override { return read_error_ != 0; }
+    // The errno value of the failed open, or 0.
+    int open_error() const noexcept { return open_error_; }
+    // The errno value of the failed read, or 0.
+    int read_error() const noexcept { return read_error_; }
+
+  private:
+    DIR* dir_ = nullptr;
+    OpenOutcome outcome_ = OpenOutcome::Ok;
+    int open_error_ = 0;
+    int read_error_ = 0;
+};
+
+}  // namespace quillora::files
