@@ -429,21 +429,24 @@ void Tform_principal::directory_search(bool subdirectories) {
     buscar_->begin(QString::fromStdString(masks_field), this);
     // Only the wait window responds while the search runs.
     const auto disabled = disable_other_windows(buscar_.get());
-    // Found paths are gathered and added to the list in batches, so a large
-    // tree does not relayout the list once per file.
+    // Found paths go to the list in small batches, at most 20 ms apart, so a
+    // large tree does not relayout the list once per file.
     std::vector<std::string> found;
+    QElapsedTimer since_flush;
+    since_flush.start();
     auto flush = [&] {
         append(found);
         found.clear();
+        since_flush.start();
     };
     SearchCallbacks callbacks;
     callbacks.begin_dir = [this](const std::string& dir) { buscar_->scanning(dir); };
-    callbacks.found = [&](const std::string& path) {
-        found.push_back(path);
-        if (found.size() >= 512)
+    callbacks.found = [&](const std::string& path) { found.push_back(path); };
+    callbacks.progress = [&] {
+        if (!found.empty() && since_flush.elapsed() >= 20)
             flush();
+        return buscar_->responsive();
     };
-    callbacks.progress = [this] { return buscar_->responsive(); };
     search_directory(ui_->diretorio_buscar->text().toLocal8Bit().toStdString(), masks,
                      subdirectories, callbacks);
     flush();
