@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QTimerEvent>
 #include <cmath>
 
 namespace quillora {
@@ -58,31 +57,7 @@ void draw_sheet(QPainter& p, QPointF centre, double angle) {
 
 }  // namespace
 
-CopyAnimation::CopyAnimation(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
-}
-
-void CopyAnimation::start() {
-    frame_ = 0;
-    timer_.start(50, this);
-    update();
-}
-
-void CopyAnimation::stop() {
-    timer_.stop();
-}
-
-void CopyAnimation::advance_now() {
-    frame_ = (frame_ + 1) % kFrames;
-    repaint();
-}
-
-void CopyAnimation::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != timer_.timerId())
-        return QWidget::timerEvent(event);
-    frame_ = (frame_ + 1) % kFrames;
-    update();
-}
+CopyAnimation::CopyAnimation(QWidget* parent) : FrameAnimation(kFrames, 50, parent) {}
 
 void CopyAnimation::paintEvent(QPaintEvent*) {
     QPainter p(this);
@@ -96,7 +71,7 @@ void CopyAnimation::paintEvent(QPaintEvent*) {
     draw_folder(p, to, false);
     // Three sheets along an arc from one folder to the other, spaced in time.
     for (int k = 0; k < 3; ++k) {
-        double t = std::fmod(frame_ / double(kFrames) + k / 3.0, 1.0);
+        double t = std::fmod(frame() / double(kFrames) + k / 3.0, 1.0);
         double x = from.center().x() + (to.center().x() - from.center().x()) * t;
         double lift = std::sin(t * M_PI) * (area.height() * 0.42);
         QPointF centre(x, from.top() + 4 - lift);

@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QTimerEvent>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -62,31 +61,7 @@ void draw_folder(QPainter& p, const QRectF& r) {
 
 }  // namespace
 
-SearchAnimation::SearchAnimation(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
-}
-
-void SearchAnimation::start() {
-    frame_ = 0;
-    timer_.start(60, this);
-    update();
-}
-
-void SearchAnimation::stop() {
-    timer_.stop();
-}
-
-void SearchAnimation::advance_now() {
-    frame_ = (frame_ + 1) % kFrames;
-    repaint();
-}
-
-void SearchAnimation::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != timer_.timerId())
-        return QWidget::timerEvent(event);
-    frame_ = (frame_ + 1) % kFrames;
-    update();
-}
+SearchAnimation::SearchAnimation(QWidget* parent) : FrameAnimation(kFrames, 60, parent) {}
 
 void SearchAnimation::paintEvent(QPaintEvent*) {
     QPainter p(this);
@@ -99,7 +74,7 @@ void SearchAnimation::paintEvent(QPaintEvent*) {
     draw_folder(p, folder);
 
     // The glass sweeps over the folder along a figure of eight.
-    const double t = 2 * std::numbers::pi * frame_ / kFrames;
+    const double t = 2 * std::numbers::pi * frame() / kFrames;
     const QPointF lens(folder.center().x() + folder_w * 0.32 * std::sin(t),
                        folder.top() + 6 + folder_h * 0.16 * std::sin(2 * t));
     const double radius = 11;

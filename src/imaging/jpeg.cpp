@@ -1,13 +1,5 @@
 #include "imaging/jpeg.h"
 
-// jpeglib.h needs size_t and FILE declared before it.
-#include <cstddef>
-#include <cstdio>
-// clang-format off
-#include <jpeglib.h>
-#include <jerror.h>
-// clang-format on
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -20,17 +12,12 @@
 #include <memory>
 #include <utility>
 
+#include "imaging/jpeg_library.h"
 #include "platform/display.h"
 #include "platform/error.h"
 #include "platform/files.h"
 
-// How libjpeg is driven here: every call into the library happens inside a
-// small function that calls setjmp and holds no object with a destructor. The
-// error manager longjmps back into that function, which destroys the library
-// object and returns the message code; the C++ caller raises the failure
-// after it has returned. No C++ exception ever passes through the library's
-// C frames, and the callbacks the library calls (error manager, destination
-// manager) never throw.
+// libjpeg is driven as imaging/jpeg_library.h describes.
 
 namespace quillora {
 namespace {
@@ -40,38 +27,9 @@ constexpr int kPaletteColours = 236;
 // Rows handed to the library per call: few enough that a batch of decoded
 // rows is still in cache when their fourth bytes are cleared.
 constexpr int kBatchRows = 16;
-// The working memory the library may take for itself, besides the bitmap it
-// decodes into (the coefficients of a multi-scan file, the full-image buffer
-// of two-pass colour quantisation). Beyond it the library fails with its own
-// message code instead of allocating without bound.
-constexpr long kMaxLibraryMemory = static_cast<long>(kMaxPixelBytes);
-
-// "JPEG error #N", raised at the caller's place.
-[[noreturn]] void fail_jpeg(int code, SourcePlace where = SourcePlace::current()) {
-    throw Error("JPEG error #" + std::to_string(code), where);
-}
-
-// ---------------------------------------------------------------------------
-// Error manager
-
-struct ErrorManager {
-    jpeg_error_mgr pub;  // first, so the library's pointer converts back
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void on_error(j_common_ptr cinfo) {
-    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-// Warnings and trace messages are ignored.
-void on_message(j_common_ptr, int) {}
-void on_output(j_common_ptr) {}
-
-void init_errors(ErrorManager& errors) noexcept {
-    jpeg_std_error(&errors.pub);
-    errors.pub.error_exit = on_error;
-    errors.pub.emit_message = on_message;
-    errors.pub.output_message = on_output;
-}
+using jpeg_library::ErrorManager;
+using jpeg_library::init_errors;
+using jpeg_library::kMaxLibraryMemory;
 
 // Library state lives in the caller's frame, not in the frame that calls
 // setjmp, so nothing the library changes is lost when it jumps back. Zeroed,
@@ -239,7 +197,7 @@ void decode_into(const std::vector<std::uint8_t>& data, DecodeOutput output, Bit
     job.height = target.height();
     Decompressor decompressor;
     if (int code = run_decode(&decompressor, &job); code != 0)
-        fail_jpeg(code);
+        jpeg_library::fail(code);
     if (output == DecodeOutput::kQuantised) {
         target.palette().assign(job.palette, job.palette + job.colours);
     }
@@ -436,7 +394,7 @@ std::unique_ptr<Output> compress(const Bitmap& bitmap) {
     if (job.conversion_failure)
         std::rethrow_exception(job.conversion_failure);
     if (code != 0)
-        fail_jpeg(code);
+        jpeg_library::fail(code);
     return output;
 }
 
@@ -450,7 +408,7 @@ JpegPicture::JpegPicture(std::vector<std::uint8_t> data) : data_(std::move(data)
     Header header;
     Decompressor decompressor;
     if (int code = read_header(&decompressor, data_.data(), data_.size(), &header); code != 0) {
-        fail_jpeg(code);
+        jpeg_library::fail(code);
     }
     width_ = header.width;
     height_ = header.height;

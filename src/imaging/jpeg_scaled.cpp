@@ -1,47 +1,18 @@
 #include "imaging/jpeg_scaled.h"
 
-// jpeglib.h needs size_t and FILE declared before it.
-#include <cstddef>
-#include <cstdio>
-// clang-format off
-#include <jpeglib.h>
-#include <jerror.h>
-// clang-format on
-
 #include <algorithm>
-#include <csetjmp>
 #include <string>
 
-#include "platform/error.h"
+#include "imaging/jpeg_library.h"
 
-// Every call into libjpeg happens inside a function that calls setjmp and
-// holds no object with a destructor; the error manager longjmps back there,
-// the library object is destroyed and the message code returned; the caller
-// raises the failure afterwards. No C++ exception passes through the
-// library's frames.
+#include "platform/error.h"
 
 namespace quillora {
 namespace {
 
 constexpr int kBatchRows = 16;
-// The library's own working memory (the coefficients of a multi-scan file)
-// stays within the bitmap limit; beyond it the library fails with its code.
-constexpr long kMaxLibraryMemory = static_cast<long>(kMaxPixelBytes);
-
-[[noreturn]] void fail_jpeg(int code, SourcePlace where = SourcePlace::current()) {
-    throw Error("JPEG error #" + std::to_string(code), where);
-}
-
-struct ErrorManager {
-    jpeg_error_mgr pub;  // first, so the library's pointer converts back
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void on_error(j_common_ptr cinfo) {
-    std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-void on_message(j_common_ptr, int) {}
-void on_output(j_common_ptr) {}
+using jpeg_library::ErrorManager;
+using jpeg_library::kMaxLibraryMemory;
 
 // Library state lives in the caller's frame; zeroed, so destroying an object
 // whose creation failed is harmless.
@@ -83,10 +54,7 @@ void set_output(j_decompress_ptr cinfo, int divisor) {
 // Reads the header and the output size. Returns 0 or the message code.
 int read_scaled_header(Decompressor* d, ScaledJob* job) noexcept {
     j_decompress_ptr cinfo = &d->cinfo;
-    jpeg_std_error(&d->errors.pub);
-    d->errors.pub.error_exit = on_error;
-    d->errors.pub.emit_message = on_message;
-    d->errors.pub.output_message = on_output;
+    jpeg_library::init_errors(d->errors);
     cinfo->err = &d->errors.pub;
     if (setjmp(d->errors.jump)) {
         jpeg_destroy_decompress(cinfo);
@@ -107,10 +75,7 @@ int read_scaled_header(Decompressor* d, ScaledJob* job) noexcept {
 // Decodes into the job's rows. Returns 0 or the message code.
 int run_scaled_decode(Decompressor* d, ScaledJob* job) noexcept {
     j_decompress_ptr cinfo = &d->cinfo;
-    jpeg_std_error(&d->errors.pub);
-    d->errors.pub.error_exit = on_error;
-    d->errors.pub.emit_message = on_message;
-    d->errors.pub.output_message = on_output;
+    jpeg_library::init_errors(d->errors);
     cinfo->err = &d->errors.pub;
     if (setjmp(d->errors.jump)) {
         jpeg_destroy_decompress(cinfo);
@@ -171,14 +136,14 @@ Bitmap decode_jpeg_scaled(std::span<const std::uint8_t> data, display::Size at_l
     {
         Decompressor header;
         if (int code = read_scaled_header(&header, &job); code != 0)
-            fail_jpeg(code);
+            jpeg_library::fail(code);
     }
     Bitmap bitmap(job.output_width, job.output_height, 32, true);
     job.first_row = bitmap.bits();
     job.stride = bitmap.stride();
     Decompressor decompressor;
     if (int code = run_scaled_decode(&decompressor, &job); code != 0)
-        fail_jpeg(code);
+        jpeg_library::fail(code);
     // The library writes 0xFF as the fourth byte; the program's 32-bit
     // bitmaps have 0 there.
     for (int y = 0; y < bitmap.height(); ++y) {
