@@ -399,7 +399,10 @@ std::string format_settings_file(const std::vector<Value>& values) {
     for (const auto& v : values) {
         if (v.name.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
             throw std::invalid_argument("value name holds a line break or a zero byte");
-        put_quoted(out, v.name);
+        if (v.name.empty())
+            out.push_back('@');  // the key's unnamed value
+        else
+            put_quoted(out, v.name);
         out.push_back('=');
         std::string_view text(reinterpret_cast<const char*>(v.data.data()), v.data.size());
         if (v.type == kRegSz && !text.empty() && text.back() == '\0' &&

@@ -299,6 +299,9 @@ TEST(SettingsStore, FormatAndParseRoundTrip) {
         {"", kRegSz, {'d', 0}},
     };
     const std::string text = format_settings_file(values);
+    EXPECT_NE(text.find("\n@=\"d\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n\"Odd\"=hex(abcdef01):09\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n\"ShortDword\"=hex(4):01\n"), std::string::npos) << text;
     auto back = parse_settings_file(text);
     ASSERT_TRUE(back.has_value()) << text;
     EXPECT_EQ(*back, values) << text;
