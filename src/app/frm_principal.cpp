@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QIcon>
@@ -18,9 +19,11 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QToolButton>
+#include <QUrl>
 
 #include "app/action_table_qt.h"
 #include "app/frm_erro.h"
+#include "app/frm_sobre.h"
 #include "app/maker.h"
 #include "app/progress_bar_qt.h"
 #include "engine/converters.h"
@@ -158,18 +161,22 @@ void Tform_principal::FormCreate() {
 }
 
 void Tform_principal::create_windows() {
-    carregar_ = new Tform_carregar(this);
-    carregar_->hide();
+    // In the order the program has always made them, all hidden.
     definir_ = new Tform_definir(this);
     definir_->hide();
-    // Not a child of the main window: it stays enabled while the search runs.
+    // The search and progress windows are not children of the main window:
+    // they stay enabled while it is disabled.
     buscar_ = std::make_unique<Tform_buscar>();
     buscar_->hide();
+    carregar_ = new Tform_carregar(this);
+    carregar_->hide();
     progresso_ = std::make_unique<Tform_progresso>();
     progresso_->hide();
     connect(progresso_.get(), &Tform_progresso::cancel_clicked, this, [this] { cancel_ = true; });
     connect(progresso_.get(), &Tform_progresso::shown, this, [this] { cancel_ = false; });
     connect(progresso_.get(), &Tform_progresso::closed, this, [this] { cancel_ = false; });
+    sobre_ = new Tform_sobre(this);
+    sobre_->hide();
 }
 
 void Tform_principal::place_window() {
@@ -268,8 +275,8 @@ void Tform_principal::build_actions() {
     }
     ui_->b03->setEnabled(false);
     ui_->b05->setEnabled(false);
-    ui_->Ajuda1->setEnabled(false);
-    ui_->Sobre1->setEnabled(false);
+    connect(ui_->Ajuda1, &QAction::triggered, this, &Tform_principal::Ajuda1Click);
+    connect(ui_->Sobre1, &QAction::triggered, this, &Tform_principal::Sobre1Click);
 }
 
 Mode Tform_principal::current_mode() const {
@@ -589,6 +596,17 @@ void Tform_principal::acao_novaconversaoExecute() {
 
 void Tform_principal::Sair1Click() {
     close();
+}
+
+void Tform_principal::Ajuda1Click() {
+    // The desktop's viewer for the file type shows it; a missing file or
+    // viewer is not reported by the program.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(help_file_path()));
+}
+
+void Tform_principal::Sobre1Click() {
+    sobre_->move(frameGeometry().center() - sobre_->rect().center());
+    sobre_->exec();
 }
 
 void Tform_principal::browse_folder(QLineEdit* field) {

@@ -28,6 +28,7 @@ class ProgressoBar;
 class Tform_carregar;
 class Tform_buscar;
 class Tform_definir;
+class Tform_sobre;
 class Tform_progresso;
 
 class Tform_principal : public QMainWindow {
@@ -52,6 +53,7 @@ class Tform_principal : public QMainWindow {
     ProgressoBar* progress_bar() const;
     Tform_carregar* carregar() const { return carregar_; }
     Tform_definir* definir() const { return definir_; }
+    Tform_sobre* sobre() const { return sobre_; }
     Tform_buscar* buscar() const { return buscar_.get(); }
     Tform_progresso* progresso() const { return progresso_.get(); }
     bool cancel_flag() const { return cancel_; }
@@ -93,6 +95,8 @@ class Tform_principal : public QMainWindow {
     void acao_list_limpaExecute();
     void acao_novaconversaoExecute();
     void Sair1Click();
+    void Ajuda1Click();
+    void Sobre1Click();
 
     std::unique_ptr<Ui::Tform_principal> ui_;
     std::unique_ptr<ActionTable> actions_;
@@ -102,6 +106,7 @@ class Tform_principal : public QMainWindow {
     QMenu* pop_ = nullptr;
     Tform_carregar* carregar_ = nullptr;
     Tform_definir* definir_ = nullptr;
+    Tform_sobre* sobre_ = nullptr;
     // Not a child of the main window: it must stay enabled while the main
     // window is disabled during a run.
     std::unique_ptr<Tform_progresso> progresso_;
