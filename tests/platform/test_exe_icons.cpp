@@ -1,0 +1,494 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "imaging/bitmap.h"
+#include "platform/display.h"
+#include "platform/exe_icons.h"
+#include "platform/files.h"
+#include "support/temp_dir.h"
+
+namespace quillora {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using exe_icons::count_exe_icons;
+using exe_icons::extract_exe_icon;
+
+std::string fixture(const std::string& name) {
+    return std::string(QUILLORA_TEST_DATA) + "/exe/" + name;
+}
+Bytes fixture_bytes(const std::string& name) {
+    return files::read_file(fixture(name));
+}
+
+std::uint32_t get16(const Bytes& b, std::size_t at) {
+    return b.at(at) | b.at(at + 1) << 8;
+}
+std::uint32_t get32(const Bytes& b, std::size_t at) {
+    return get16(b, at) | get16(b, at + 2) << 16;
+}
+void set16(Bytes& b, std::size_t at, std::uint32_t v) {
+    b.at(at) = static_cast<std::uint8_t>(v);
+    b.at(at + 1) = static_cast<std::uint8_t>(v >> 8);
+}
+void set32(Bytes& b, std::size_t at, std::uint32_t v) {
+    set16(b, at, v & 0xFFFF);
+    set16(b, at + 2, v >> 16);
+}
+
+// Finds the parts of a fixture's resource section, so tests can damage them.
+struct PeLayout {
+    const Bytes& b;
+    std::size_t optional = 0, sections = 0, section_count = 0;
+    std::size_t root = 0;  // file offset of the root resource directory
+    std::uint32_t root_rva = 0;
+
+    explicit PeLayout(const Bytes& bytes) : b(bytes) {
+        const std::size_t pe = get32(b, 0x3C);
+        section_count = get16(b, pe + 6);
+        optional = pe + 24;
+        sections = optional + get16(b, pe + 20);
+        const std::size_t dirs = optional + (get16(b, optional) == 0x20B ? 112 : 96);
+        root_rva = get32(b, dirs + 16);
+        root = file_offset(root_rva);
+    }
+    std::size_t file_offset(std::uint32_t rva) const {
+        for (std::size_t i = 0; i < section_count; ++i) {
+            const std::size_t s = sections + 40 * i;
+            const std::uint32_t va = get32(b, s + 12), raw = get32(b, s + 16);
+            if (rva >= va && rva - va < raw)
+                return get32(b, s + 20) + (rva - va);
+        }
+        throw std::runtime_error("address outside the sections");
+    }
+    // File offset of entry i of the directory at resource offset `dir`.
+    std::size_t entry(std::uint32_t dir, std::size_t i) const { return root + dir + 16 + 8 * i; }
+    std::uint32_t subdirectory(std::size_t entry_at) const {
+        return get32(b, entry_at + 4) & 0x7FFFFFFF;
+    }
+    // The entry of numbered type `type` in the root directory.
+    std::size_t type_entry(std::uint32_t type) const {
+        const std::size_t n = get16(b, root + 12) + get16(b, root + 14);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (get32(b, entry(0, i)) == type)
+                return entry(0, i);
+        }
+        throw std::runtime_error("no such type");
+    }
+    // The name entry of resource i of a type, its first language entry and
+    // that language's data entry (file offsets).
+    std::size_t name_entry(std::uint32_t type, std::size_t i) const {
+        return entry(subdirectory(type_entry(type)), i);
+    }
+    std::size_t language_entry(std::uint32_t type, std::size_t i) const {
+        return entry(subdirectory(name_entry(type, i)), 0);
+    }
+    std::size_t data_entry(std::uint32_t type, std::size_t i) const {
+        return root + get32(b, language_entry(type, i) + 4);
+    }
+    // File offset of the resource's data.
+    std::size_t data(std::uint32_t type, std::size_t i) const {
+        return file_offset(get32(b, data_entry(type, i)));
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Pixel checks
+
+struct Rgb {
+    int red, green, blue;
+};
+constexpr Rgb kYellow{255, 255, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kMagenta{255, 0, 255},
+    kCyan{0, 255, 255}, kOrange{255, 128, 0}, kNavy{0, 0, 128}, kBlack{0, 0, 0};
+
+std::uint32_t pixel_value(const Bitmap& bitmap, int x, int y) {
+    const std::uint8_t* row = bitmap.row(y);
+    switch (bitmap.bpp()) {
+        case 8:
+            return row[x];
+        case 16:
+            return row[2 * x] | row[2 * x + 1] << 8;
+        case 24:
+            return row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+        default:
+            return row[4 * x] | row[4 * x + 1] << 8 | row[4 * x + 2] << 16;
+    }
+}
+int alpha_at(const Bitmap& bitmap, int x, int y) {
+    return bitmap.row(y)[4 * x + 3];
+}
+bool mask_at(const Bitmap& mask, int x, int y) {
+    return (mask.row(y)[x / 8] >> (7 - x % 8)) & 1;
+}
+
+// The icon is the system icon size at the screen depth, bottom row first, of
+// the colour `opaque` with a transparent top-left quarter.
+void expect_icon(const std::optional<IconImage>& icon, Rgb opaque, int size = 32) {
+    ASSERT_TRUE(icon.has_value());
+    const int depth = display::screen_depth();
+    EXPECT_EQ(icon->width(), size);
+    EXPECT_EQ(icon->height(), size);
+    EXPECT_EQ(icon->colour.bpp(), depth);
+    EXPECT_FALSE(icon->colour.top_down());
+    EXPECT_EQ(icon->mask.bpp(), 1);
+    EXPECT_EQ(icon->mask.width(), size);
+    EXPECT_EQ(icon->mask.height(), size);
+    EXPECT_FALSE(icon->mask.top_down());
+    const std::uint32_t colour = screen_pixel(depth, opaque.red, opaque.green, opaque.blue);
+    const std::uint32_t black = screen_pixel(depth, 0, 0, 0);
+    const int half = size / 2;
+    for (const auto& [x, y] : {std::pair{0, 0}, {half - 1, half - 1}, {half - 1, 0}}) {
+        SCOPED_TRACE(::testing::Message() << "transparent pixel " << x << "," << y);
+        EXPECT_TRUE(mask_at(icon->mask, x, y));
+        EXPECT_EQ(pixel_value(icon->colour, x, y), black);
+        if (depth == 32) {
+            EXPECT_EQ(alpha_at(icon->colour, x, y), 0);
+        }
+    }
+    for (const auto& [x, y] : {std::pair{half, 0}, {0, half}, {size - 1, size - 1}, {half, half}}) {
+        SCOPED_TRACE(::testing::Message() << "opaque pixel " << x << "," << y);
+        EXPECT_FALSE(mask_at(icon->mask, x, y));
+        EXPECT_EQ(pixel_value(icon->colour, x, y), colour);
+        if (depth == 32) {
+            EXPECT_EQ(alpha_at(icon->colour, x, y), icon->alpha ? 255 : 0);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The fixture executables
+
+struct FixtureCase {
+    const char* file;
+    int count;
+};
+
+class ExeIconsFixtures : public ::testing::TestWithParam<FixtureCase> {};
+
+TEST_P(ExeIconsFixtures, CountsGroupsFromFileAndBytes) {
+    display::ScopedDisplay display(32);
+    EXPECT_EQ(count_exe_icons(fixture(GetParam().file)), GetParam().count);
+    EXPECT_EQ(count_exe_icons(fixture_bytes(GetParam().file)), GetParam().count);
+}
+
+TEST_P(ExeIconsFixtures, NoIconBeforeTheFirstOrPastTheLastGroup) {
+    display::ScopedDisplay display(32);
+    const Bytes bytes = fixture_bytes(GetParam().file);
+    for (const int index : {-1, -2, GetParam().count, GetParam().count + 1, 1 << 30}) {
+        SCOPED_TRACE(index);
+        EXPECT_FALSE(extract_exe_icon(bytes, index).has_value());
+        EXPECT_FALSE(extract_exe_icon(fixture(GetParam().file), index).has_value());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, ExeIconsFixtures,
+    ::testing::Values(FixtureCase{"icons3_x64.exe", 3}, FixtureCase{"icons3_x86.exe", 3},
+                      FixtureCase{"icon1_x64.dll", 1}, FixtureCase{"icon1_x86.dll", 1},
+                      FixtureCase{"noicons_x64.exe", 0}, FixtureCase{"noicons_x86.exe", 0}));
+
+// The icon at each index, per screen depth: the choice of the image changes
+// with the colour limit (the 16-colour images come first in their groups).
+struct IconCase {
+    const char* file;
+    int index;
+    int depth;
+    Rgb colour;
+    bool alpha;  // on a 32-bit screen
+};
+
+class ExeIconAtIndex : public ::testing::TestWithParam<IconCase> {};
+
+TEST_P(ExeIconAtIndex, IsTheChosenImageAtTheScreenDepth) {
+    const IconCase& c = GetParam();
+    display::ScopedDisplay display(c.depth);
+    const auto icon = extract_exe_icon(fixture(c.file), c.index);
+    expect_icon(icon, c.colour);
+    if (icon) {
+        EXPECT_EQ(icon->alpha, c.alpha && c.depth == 32);
+    }
+}
+
+std::vector<IconCase> icon_cases() {
+    std::vector<IconCase> cases;
+    for (const char* file : {"icons3_x64.exe", "icons3_x86.exe"}) {
+        // MAINICON: 32x32 green at full colour, the 16-colour yellow at 8 bits.
+        cases.push_back({file, 0, 32, kGreen, true});
+        cases.push_back({file, 0, 24, kGreen, true});
+        cases.push_back({file, 0, 16, kGreen, true});
+        cases.push_back({file, 0, 8, kYellow, false});
+        // A PNG image of 256 x 256, scaled down.
+        for (const int depth : {32, 24, 16})
+            cases.push_back({file, 1, depth, kMagenta, true});
+        // 48 x 48 at 24 bits, scaled down; no alpha.
+        for (const int depth : {32, 16, 8})
+            cases.push_back({file, 2, depth, kCyan, false});
+    }
+    for (const char* file : {"icon1_x64.dll", "icon1_x86.dll"}) {
+        // 32x32 8-bit orange, or the 16x16 4-bit navy scaled up at 8 bits.
+        cases.push_back({file, 0, 32, kOrange, false});
+        cases.push_back({file, 0, 16, kOrange, false});
+        cases.push_back({file, 0, 8, kNavy, false});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(All, ExeIconAtIndex, ::testing::ValuesIn(icon_cases()));
+
+TEST(ExeIcons, PngImageOnTheEightBitScreen) {
+    // Screen palette colours are near, not exact: check by the palette index.
+    display::ScopedDisplay display(8);
+    const auto icon = extract_exe_icon(fixture("icons3_x64.exe"), 1);
+    ASSERT_TRUE(icon.has_value());
+    EXPECT_EQ(icon->colour.bpp(), 8);
+    EXPECT_FALSE(icon->alpha);
+    EXPECT_EQ(pixel_value(icon->colour, 0, 0), 0u);
+    EXPECT_TRUE(mask_at(icon->mask, 0, 0));
+    EXPECT_EQ(pixel_value(icon->colour, 31, 31), nearest_screen_index(255, 0, 255));
+}
+
+TEST(ExeIcons, SystemIconSizeDecidesTheImageAndTheSize) {
+    // Wanted 48 x 48: the 48 x 48 blue image, at its own size.
+    display::ScopedDisplay display(32, {48, 48});
+    expect_icon(extract_exe_icon(fixture("icons3_x64.exe"), 0), kBlue, 48);
+    // The 24-bit group's only image is 48 x 48 too.
+    expect_icon(extract_exe_icon(fixture("icons3_x64.exe"), 2), kCyan, 48);
+}
+
+TEST(ExeIcons, MissingFileAndFolderHoldNothing) {
+    testing::TempDir dir;
+    EXPECT_EQ(count_exe_icons(dir.file("missing.exe")), 0);
+    EXPECT_FALSE(extract_exe_icon(dir.file("missing.exe"), 0).has_value());
+    EXPECT_EQ(count_exe_icons(dir.path().string()), 0);
+    EXPECT_FALSE(extract_exe_icon(dir.path().string(), 0).has_value());
+    EXPECT_EQ(count_exe_icons(std::string()), 0);
+}
+
+TEST(ExeIcons, NonExecutablesHoldNothing) {
+    Bytes icon_file = {0, 0, 1, 0, 1, 0, 32, 32, 0, 0, 1, 0, 32, 0};
+    icon_file.resize(64);
+    Bytes mz_only = {'M', 'Z'};
+    mz_only.resize(64);
+    Bytes ne_file = fixture_bytes("icon1_x86.dll");  // a 16-bit header's signature
+    ne_file[get32(ne_file, 0x3C) + 1] = 'E';
+    ne_file[get32(ne_file, 0x3C)] = 'N';
+    Bytes rom = fixture_bytes("icon1_x86.dll");  // an optional header of another kind
+    set16(rom, get32(rom, 0x3C) + 24, 0x107);
+    const std::string text = "MZ this is only text, though it starts like a program";
+    const std::vector<std::pair<const char*, Bytes>> cases = {
+        {"empty", {}},          {"icon file", icon_file}, {"MZ without PE header", mz_only},
+        {"NE header", ne_file}, {"ROM image", rom},       {"text", Bytes(text.begin(), text.end())},
+    };
+    testing::TempDir dir;
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(count_exe_icons(bytes), 0);
+        EXPECT_FALSE(extract_exe_icon(bytes, 0).has_value());
+        const std::string path = dir.write("file.exe", bytes);
+        EXPECT_EQ(count_exe_icons(path), 0);
+        EXPECT_FALSE(extract_exe_icon(path, 0).has_value());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Damaged files
+
+constexpr std::uint32_t kGroup = 14, kIcon = 3;
+
+TEST(ExeIconsDamaged, TruncatedFilesNeverReadPastTheirEnd) {
+    display::ScopedDisplay display(32);
+    const Bytes whole = fixture_bytes("icons3_x64.exe");
+    const PeLayout layout(whole);
+    for (std::size_t length = 0; length < whole.size(); length += length < 1024 ? 7 : 311) {
+        SCOPED_TRACE(length);
+        const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+        const int count = count_exe_icons(cut);
+        if (length <= layout.root) {
+            EXPECT_EQ(count, 0);
+        }
+        EXPECT_LE(count, 3);
+        for (int index = 0; index < 3; ++index) {
+            const auto icon = extract_exe_icon(cut, index);
+            if (icon) {
+                EXPECT_EQ(icon->width(), 32);
+            }
+        }
+    }
+}
+
+TEST(ExeIconsDamaged, TruncationInsideAnImageLosesThatIconOnly) {
+    display::ScopedDisplay display(32);
+    const Bytes whole = fixture_bytes("icons3_x64.exe");
+    const PeLayout layout(whole);
+    // The chosen images of the three groups are icon resources 3, 6 and 7
+    // (entries 2, 5 and 6 of the icon directory). Cut inside the cyan one.
+    const std::size_t image_entries[3] = {2, 5, 6};
+    const std::size_t cut_at = layout.data(kIcon, 6) + 100;
+    const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut_at));
+    const auto ends = [&](std::uint32_t type, std::size_t i) {
+        return layout.data(type, i) + get32(whole, layout.data_entry(type, i) + 4);
+    };
+    EXPECT_EQ(count_exe_icons(cut), 3);
+    const Rgb colours[3] = {kGreen, kMagenta, kCyan};
+    for (int index = 0; index < 3; ++index) {
+        SCOPED_TRACE(index);
+        const bool whole_icon =
+            ends(kGroup, index) <= cut_at && ends(kIcon, image_entries[index]) <= cut_at;
+        const auto icon = extract_exe_icon(cut, index);
+        EXPECT_EQ(icon.has_value(), whole_icon);
+        if (whole_icon) {
+            expect_icon(icon, colours[index]);
+        }
+    }
+    EXPECT_FALSE(extract_exe_icon(cut, 2).has_value());
+}
+
+// One damage done to a copy of the 64-bit fixture, and which icons survive.
+struct Damage {
+    const char* name;
+    void (*apply)(Bytes&, const PeLayout&);
+    int count;
+    bool icons[3];
+};
+
+const Damage kDamages[] = {
+    {"group directory loops back to the root",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.type_entry(kGroup) + 4, 0x80000000u); },
+     -1,  // the root's entries then stand for groups: any count, no icon
+     {false, false, false}},
+    {"language directory loops back to the group's directory",
+     [](Bytes& b, const PeLayout& l) {
+         set32(b, l.language_entry(kGroup, 0) + 4, get32(b, l.name_entry(kGroup, 0) + 4));
+     },
+     3,
+     {false, true, true}},
+    {"language directory loops back to the root",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.language_entry(kIcon, 0) + 4, 0x80000000u); },
+     3,
+     {true, true, true}},  // icon resource 1 is MAINICON's unchosen 4-bit image
+    {"group directory past the end",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.type_entry(kGroup) + 4, 0xFFFFFFF0u); },
+     0,
+     {false, false, false}},
+    {"root entry counts far beyond the section",
+     [](Bytes& b, const PeLayout& l) {
+         set16(b, l.root + 12, 0);
+         set16(b, l.root + 14, 0xFFFF);
+     },
+     3,
+     {true, true, true}},
+    {"group count far beyond the section",
+     [](Bytes& b, const PeLayout& l) {
+         const std::size_t dir = l.root + l.subdirectory(l.type_entry(kGroup));
+         set16(b, dir + 14, 0xFFFF);
+     },
+     -1,
+     {true, true, true}},
+    {"group data address past the end",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.data_entry(kGroup, 1), 0xFFFFFF00u); },
+     3,
+     {true, false, true}},
+    {"group data size past the section",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.data_entry(kGroup, 1) + 4, 0x7FFFFFFFu); },
+     3,
+     {true, false, true}},
+    {"data entry offset past the section",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.language_entry(kGroup, 2) + 4, 0x7FFFFFF0u); },
+     3,
+     {true, true, false}},
+    {"group with no images",
+     [](Bytes& b, const PeLayout& l) { set16(b, l.data(kGroup, 0) + 4, 0); },
+     3,
+     {false, true, true}},
+    {"group claims more images than it holds",
+     [](Bytes& b, const PeLayout& l) { set16(b, l.data(kGroup, 0) + 4, 0xFFFF); },
+     3,
+     {true, true, true}},
+    {"group names an icon that is not there",
+     [](Bytes& b, const PeLayout& l) { set16(b, l.data(kGroup, 2) + 6 + 12, 999); },
+     3,
+     {true, true, false}},
+    {"no icon resources at all",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.type_entry(kIcon), 99); },
+     3,
+     {false, false, false}},
+    {"PNG image claims 60000 x 60000 pixels",
+     [](Bytes& b, const PeLayout& l) {
+         // Group 1's only image is the PNG: its IHDR width and height.
+         const std::size_t group = l.data(kGroup, 1);
+         const std::uint32_t id = get16(b, group + 6 + 12);
+         const std::size_t icons = l.root + l.subdirectory(l.type_entry(kIcon));
+         for (std::size_t i = 0; i < get16(b, icons + 14); ++i) {
+             if (get32(b, l.entry(l.subdirectory(l.type_entry(kIcon)), i)) == id) {
+                 const std::size_t png = l.data(kIcon, i);
+                 for (const std::size_t at : {png + 16, png + 20}) {
+                     b[at] = 0;
+                     b[at + 1] = 0;
+                     b[at + 2] = 0xEA;
+                     b[at + 3] = 0x60;
+                 }
+             }
+         }
+     },
+     3,
+     {true, false, true}},
+    {"image that is neither DIB nor PNG",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.data(kIcon, 6), 0x12345678); },
+     3,
+     {true, true, false}},
+    {"section table count beyond the file",
+     [](Bytes& b, const PeLayout&) { set16(b, get32(b, 0x3C) + 6, 0xFFFF); },
+     0,
+     {false, false, false}},
+    {"no section holds the resource address",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.optional + 112 + 16, 0x7FFF0000u); },
+     0,
+     {false, false, false}},
+    {"PE header offset past the end",
+     [](Bytes& b, const PeLayout&) { set32(b, 0x3C, 0xFFFFFFF0u); },
+     0,
+     {false, false, false}},
+    {"optional header size past the end",
+     [](Bytes& b, const PeLayout&) { set16(b, get32(b, 0x3C) + 20, 0xFFFF); },
+     0,
+     {false, false, false}},
+    {"too few data directories",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.optional + 108, 2); },
+     0,
+     {false, false, false}},
+};
+
+TEST(ExeIconsDamaged, EachDamageLosesOnlyWhatItTouches) {
+    display::ScopedDisplay display(32);
+    const Bytes original = fixture_bytes("icons3_x64.exe");
+    const Rgb colours[3] = {kGreen, kMagenta, kCyan};
+    for (const Damage& damage : kDamages) {
+        SCOPED_TRACE(damage.name);
+        Bytes bytes = original;
+        damage.apply(bytes, PeLayout(original));
+        ASSERT_NE(bytes, original);
+        const int count = count_exe_icons(bytes);
+        if (damage.count >= 0) {
+            EXPECT_EQ(count, damage.count);
+        }
+        for (int index = 0; index < 3; ++index) {
+            SCOPED_TRACE(index);
+            const auto icon = extract_exe_icon(bytes, index);
+            EXPECT_EQ(icon.has_value(), damage.icons[index]);
+            if (icon && damage.icons[index])
+                expect_icon(icon, colours[index]);
+        }
+        for (int index = 3; index < std::min(count, 64); ++index)
+            (void)extract_exe_icon(bytes, index);
+    }
+}
+
+}  // namespace
+}  // namespace quillora
