@@ -137,6 +137,9 @@ BENCHMARK(BM_LoadListFileFromClick)->Unit(benchmark::kMillisecond)->UseRealTime(
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    char config[] = "/tmp/quillora-bench-XXXXXX";
+    if (::mkdtemp(config) != nullptr)
+        ::setenv("XDG_CONFIG_HOME", config, 1);
     quillora::Application app(argc, argv);
     Q_INIT_RESOURCE(quillora);
     benchmark::Initialize(&argc, argv);

@@ -43,6 +43,8 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/wait_qt.h"
+#include "settings/colour_qt.h"
+#include "settings/colour_text.h"
 #include "ui_frm_principal.h"
 
 namespace quillora {
@@ -157,7 +159,24 @@ void Tform_principal::FormCreate() {
         list.clear();
     shown_tab_ = ui_->Tab->currentIndex();
     TabChange(/*at_creation=*/true);
+    REG_.open_settings_key();
+    apply_settings();
     actions_->update_all();
+}
+
+void Tform_principal::apply_settings() {
+    delegate_->set_grid_lines(REG_.read_integer("LinhasHorizontais", 0) == 1);
+    ui_->diretorio_salvar->setText(QString::fromLocal8Bit(REG_.read_text("DirSalvar").c_str()));
+    ui_->diretorio_buscar->setText(QString::fromLocal8Bit(REG_.read_text("DirBuscar").c_str()));
+    // A colour text that is not a colour fails here, as at every reading.
+    const QColor background = delegate_->selection_background();
+    const QColor text = delegate_->selection_text();
+    const auto background_value =
+        settings::read_colour(REG_, "ListCor1", settings::from_qcolor(background));
+    const auto text_value = settings::read_colour(REG_, "ListCor2", settings::from_qcolor(text));
+    delegate_->set_selection_colours(
+        settings::to_qcolor(background_value, QColor(Qt::red), palette()),
+        settings::to_qcolor(text_value, QColor(Qt::yellow), palette()));
 }
 
 void Tform_principal::create_windows() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/modes.h"
+#include "settings/settings_store.h"
 
 class QAction;
 class QMenu;
@@ -77,6 +78,8 @@ class Tform_principal : public QMainWindow {
 
   private:
     void FormCreate();
+    // Grid lines, the two folder fields and the selection colours from the settings.
+    void apply_settings();
     void place_window();
     void build_status_bar();
     void build_buttons();
@@ -113,6 +116,7 @@ class Tform_principal : public QMainWindow {
     std::unique_ptr<Tform_buscar> buscar_;
     bool cancel_ = false;
 
+    settings::SettingsStore REG_;
     std::string descriptor_;
     // The first file chosen in the picture-open dialog the last time.
     QString last_picture_;
