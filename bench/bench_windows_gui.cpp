@@ -64,6 +64,8 @@ struct FixedDialogs : quillora::Dialogs {
     }
     std::optional<QString> save_list(QWidget*) override { return {}; }
     std::optional<QString> open_list(QWidget*) override { return list; }
+    std::optional<QString> open_executable(QWidget*, const QString&) override { return {}; }
+    std::optional<QString> save_icon(QWidget*, const QString&) override { return {}; }
     void warn(QWidget*, const QString&, const QString&) override {}
 };
 

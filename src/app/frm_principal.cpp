@@ -45,6 +45,7 @@
 #include "platform/wait_qt.h"
 #include "settings/colour_qt.h"
 #include "settings/colour_text.h"
+#include "tools/frm_executavel.h"
 #include "ui_frm_principal.h"
 
 namespace quillora {
@@ -292,7 +293,7 @@ void Tform_principal::build_actions() {
             action, [] {}, [] { return false; });
         table.bind(button, action);
     }
-    ui_->b03->setEnabled(false);
+    connect(ui_->b03, &QToolButton::clicked, this, &Tform_principal::b03Click);
     ui_->b05->setEnabled(false);
     connect(ui_->Ajuda1, &QAction::triggered, this, &Tform_principal::Ajuda1Click);
     connect(ui_->Sobre1, &QAction::triggered, this, &Tform_principal::Sobre1Click);
@@ -615,6 +616,13 @@ void Tform_principal::acao_novaconversaoExecute() {
 
 void Tform_principal::Sair1Click() {
     close();
+}
+
+void Tform_principal::b03Click() {
+    // A fresh dialog for every opening, freed when it closes.
+    Tform_executavel dialog(this);
+    dialog.move(frameGeometry().center() - dialog.rect().center());
+    dialog.exec();
 }
 
 void Tform_principal::Ajuda1Click() {

@@ -99,6 +99,7 @@ class Tform_principal : public QMainWindow {
     void acao_novaconversaoExecute();
     void Sair1Click();
     void Ajuda1Click();
+    void b03Click();
     void Sobre1Click();
 
     std::unique_ptr<Ui::Tform_principal> ui_;

@@ -105,6 +105,26 @@ class QtDialogs final : public Dialogs {
             return std::nullopt;
         return dialog.selectedFiles().first();
     }
+    std::optional<QString> open_executable(QWidget* parent, const QString& last) override {
+        QFileDialog dialog(parent, QString(), QString(),
+                           QString::fromUtf8("Executável (*.exe);;Biblioteca (*.dll)"));
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!last.isEmpty())
+            dialog.selectFile(last);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
+    }
+    std::optional<QString> save_icon(QWidget* parent, const QString& last) override {
+        QFileDialog dialog(parent, QString(), QString(), QStringLiteral("Icones (*.ico)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("ico"));
+        if (!last.isEmpty())
+            dialog.selectFile(last);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
+    }
     void warn(QWidget* parent, const QString& title, const QString& text) override {
         QMessageBox::warning(parent, title, text);
     }

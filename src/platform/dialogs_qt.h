@@ -35,6 +35,12 @@ class Dialogs {
     // replaces an existing file without asking. Nothing when cancelled.
     virtual std::optional<QString> save_list(QWidget* parent) = 0;
     virtual std::optional<QString> open_list(QWidget* parent) = 0;
+    // The executable-open dialog ("Executável (*.exe)", then .dll files; the
+    // name need not exist) and the icon-save dialog ("Icones (*.ico)", adds
+    // ".ico", asks before replacing a file); each starts from the name chosen
+    // in it the last time. Nothing when cancelled.
+    virtual std::optional<QString> open_executable(QWidget* parent, const QString& last) = 0;
+    virtual std::optional<QString> save_icon(QWidget* parent, const QString& last) = 0;
     // A warning with an OK button.
     virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
 };

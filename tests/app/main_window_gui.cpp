@@ -82,7 +82,7 @@ TEST_F(MainWindow, StartUpState) {
     EXPECT_TRUE(enabled("b01"));
     // With an empty list and empty folder fields only these respond; the
     // tools that are not there yet stay disabled rather than do nothing.
-    for (const char* off : {"b02", "b03", "b04", "b05", "bt_buscar", "bt_aumentar", "d_04"}) {
+    for (const char* off : {"b02", "b04", "b05", "bt_buscar", "bt_aumentar", "d_04"}) {
         EXPECT_FALSE(enabled(off)) << off;
     }
     EXPECT_TRUE(enabled("d_03"));

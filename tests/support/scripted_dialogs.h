@@ -13,7 +13,7 @@ struct ScriptedDialogs : Dialogs {
     std::function<std::optional<QStringList>(const QString& filter, const QString& directory,
                                              const QString& last_file)>
         pictures;
-    std::optional<QString> list_to_save, list_to_open;
+    std::optional<QString> list_to_save, list_to_open, executable, icon_file;
     QStringList warnings;
 
     ScriptedDialogs() { set_dialogs(this); }
@@ -29,6 +29,8 @@ struct ScriptedDialogs : Dialogs {
     }
     std::optional<QString> save_list(QWidget*) override { return list_to_save; }
     std::optional<QString> open_list(QWidget*) override { return list_to_open; }
+    std::optional<QString> open_executable(QWidget*, const QString&) override { return executable; }
+    std::optional<QString> save_icon(QWidget*, const QString&) override { return icon_file; }
     void warn(QWidget*, const QString&, const QString& text) override { warnings << text; }
 };
 
