@@ -8,21 +8,9 @@ namespace quillora {
 namespace {
 
 void draw_folder(QPainter& p, QRectF r, bool open) {
-    QPainterPath back;
-    back.moveTo(r.left(), r.top() + 6);
-    back.lineTo(r.left() + r.width() * 0.35, r.top() + 6);
-    back.lineTo(r.left() + r.width() * 0.42, r.top());
-    back.lineTo(r.right(), r.top());
-    back.lineTo(r.right(), r.bottom());
-    back.lineTo(r.left(), r.bottom());
-    back.closeSubpath();
-    p.setPen(QPen(QColor(150, 105, 20), 1));
-    p.setBrush(QColor(232, 176, 58));
-    p.drawPath(back);
+    FrameAnimation::draw_folder_back(p, r);
     QRectF front(r.left(), r.top() + (open ? 14 : 10), r.width(), r.height() - (open ? 14 : 10));
-    QLinearGradient shade(front.topLeft(), front.bottomLeft());
-    shade.setColorAt(0, QColor(255, 214, 110));
-    shade.setColorAt(1, QColor(240, 184, 64));
+    const QLinearGradient shade = FrameAnimation::folder_front_shade(front);
     p.setBrush(shade);
     if (open) {
         QPolygonF lid;

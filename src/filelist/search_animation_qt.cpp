@@ -31,26 +31,14 @@ void draw_picture(QPainter& p, QPointF centre, double angle, QColor sky) {
 
 // An open folder with three pictures standing in it.
 void draw_folder(QPainter& p, const QRectF& r) {
-    QPainterPath back;
-    back.moveTo(r.left(), r.top() + 6);
-    back.lineTo(r.left() + r.width() * 0.35, r.top() + 6);
-    back.lineTo(r.left() + r.width() * 0.42, r.top());
-    back.lineTo(r.right(), r.top());
-    back.lineTo(r.right(), r.bottom());
-    back.lineTo(r.left(), r.bottom());
-    back.closeSubpath();
-    p.setPen(QPen(QColor(150, 105, 20), 1));
-    p.setBrush(QColor(232, 176, 58));
-    p.drawPath(back);
+    FrameAnimation::draw_folder_back(p, r);
 
     draw_picture(p, QPointF(r.left() + r.width() * 0.28, r.top() + 8), -12, QColor(80, 160, 230));
     draw_picture(p, QPointF(r.center().x(), r.top() + 5), 0, QColor(120, 190, 240));
     draw_picture(p, QPointF(r.left() + r.width() * 0.72, r.top() + 8), 12, QColor(250, 150, 90));
 
     const QRectF front(r.left(), r.top() + 16, r.width(), r.height() - 16);
-    QLinearGradient shade(front.topLeft(), front.bottomLeft());
-    shade.setColorAt(0, QColor(255, 214, 110));
-    shade.setColorAt(1, QColor(240, 184, 64));
+    const QLinearGradient shade = FrameAnimation::folder_front_shade(front);
     p.setPen(QPen(QColor(150, 105, 20), 1));
     p.setBrush(shade);
     QPolygonF lid;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QBasicTimer>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QWidget>
 
 namespace quillora {
@@ -19,6 +21,11 @@ class FrameAnimation : public QWidget {
     // Steps to the next frame and paints it at once, without processing events
     // (for long work that does not return to the event loop).
     void advance_now();
+
+    // The parts of a folder both animations draw: its back with the tab,
+    // and the shading of its front.
+    static void draw_folder_back(QPainter& painter, const QRectF& area);
+    static QLinearGradient folder_front_shade(const QRectF& front);
 
   protected:
     void timerEvent(QTimerEvent* event) override;
