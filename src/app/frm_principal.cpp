@@ -119,8 +119,7 @@ Tform_principal::Tform_principal(QWidget* parent)
         TabChange();
     });
 
-    delegate_ = new ListDelegate(ui_->lista_arquivos);
-    ui_->lista_arquivos->setItemDelegate(delegate_);
+    delegate_ = new ListDelegate(ui_->lista_arquivos);  // installs itself on the list
     ui_->lista_arquivos->setFocusPolicy(Qt::ClickFocus);
     ui_->lista_arquivos->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(ui_->lista_arquivos, &QListWidget::currentRowChanged, this, [this](int) {
@@ -130,11 +129,6 @@ Tform_principal::Tform_principal(QWidget* parent)
 
     info_ = std::make_unique<InfoPanel>(ui_->n_arquivo, ui_->n_tamanho, ui_->n_criado,
                                         ui_->n_resolucao, ui_->ver);
-    for (QLabel* value : {ui_->n_arquivo, ui_->n_tamanho, ui_->n_criado, ui_->n_resolucao}) {
-        QPalette palette = value->palette();
-        palette.setColor(QPalette::WindowText, Qt::blue);
-        value->setPalette(palette);
-    }
     ui_->bt_aumentar->setIcon(QIcon(":/bt_aumentar.svg"));
 
     for (QLineEdit* field : {ui_->diretorio_salvar, ui_->diretorio_buscar}) {
