@@ -85,16 +85,16 @@ cd "$work"
 
 echo "== making the corpus: $count pictures of 1920 x 1080 in $work"
 mkdir -p bmp jpg ico
-# Plasma fractals: smooth shading with fine detail, like photographs. Each
-# picture gets its own fixed random state, so every run sees the same corpus.
+# Plasma fractals: smooth shading with fine detail, like photographs. Every
+# tool in one run works on the same corpus, so the ratios compare like with like.
 seq 1 "$count" | xargs -P "$(nproc)" -I{} \
-    convert -seed {} -size 1920x1080 plasma:fractal -type TrueColor BMP3:bmp/photo{}.bmp
+    convert -size 1920x1080 plasma:fractal -type TrueColor BMP3:bmp/photo{}.bmp
 for f in bmp/*.bmp; do
     name=$(basename "$f" .bmp)
     cjpeg -quality 90 -baseline -outfile "jpg/$name.jpg" "$f"
 done
 for i in 1 2 3 4 5; do
-    convert -seed "$i" -size 48x48 plasma:fractal -define icon:auto-resize=48,32,16 "ico/icon$i.ico"
+    convert -size 48x48 plasma:fractal -define icon:auto-resize=48,32,16 "ico/icon$i.ico"
 done
 bmps=(bmp/*.bmp)
 jpgs=(jpg/*.jpg)

@@ -134,7 +134,7 @@ TEST_F(Converters, LaterSourceOfOneNameWins) {
 }
 
 TEST_F(Converters, SmallIconOnWhiteSystemIconSizedBitmap) {
-    testing::IcoImageSpec red16;
+    testing::IcoImageFixture red16;
     // Transparent where x >= 12: black there shows the white background, red
     // there is exclusive-ored with it.
     red16.pixel = [](int x, int y) -> std::uint32_t { return x >= 12 && y < 8 ? 0 : 0xFF0000; };

@@ -225,12 +225,12 @@ TEST_F(InfoPanelTest, FillsFromJpegAndIconFiles) {
     EXPECT_EQ(thumbnail().size(), QSize(40, 20));
     expect_quadrants(thumbnail(), 40);
 
-    testing::IcoImageSpec spec;
-    spec.width = spec.height = 32;
-    spec.pixel = [](int x, int y) -> std::uint32_t {
+    testing::IcoImageFixture image;
+    image.width = image.height = 32;
+    image.pixel = [](int x, int y) -> std::uint32_t {
         return y < 16 ? (x < 16 ? 0xFF0000u : 0x00FF00u) : (x < 16 ? 0x0000FFu : 0xFFFFFFu);
     };
-    const std::string icon = dir.write("icone.ico", testing::make_ico({spec}));
+    const std::string icon = dir.write("icone.ico", testing::make_ico({image}));
     panel.fill(icon);
     EXPECT_EQ(n_arquivo->text(), "icone.ico");
     EXPECT_EQ(n_resolucao->text(), "32 x 32");

@@ -42,7 +42,7 @@ inline void put32(std::vector<std::uint8_t>& v, std::uint32_t x) {
 
 // One image of an icon file: a 24-bit colour image (`pixel(x, y)` gives
 // 0xRRGGBB, y from the top) and a mask (`transparent(x, y)`).
-struct IcoImageSpec {
+struct IcoImageFixture {
     int width = 16, height = 16;
     std::uint8_t colour_count = 0;
     std::uint32_t (*pixel)(int x, int y) = nullptr;
@@ -50,9 +50,9 @@ struct IcoImageSpec {
 };
 
 // An icon file (type 1) holding the given images, each a 24-bit DIB.
-inline std::vector<std::uint8_t> make_ico(const std::vector<IcoImageSpec>& images) {
+inline std::vector<std::uint8_t> make_ico(const std::vector<IcoImageFixture>& images) {
     std::vector<std::vector<std::uint8_t>> blobs;
-    for (const IcoImageSpec& s : images) {
+    for (const IcoImageFixture& s : images) {
         std::vector<std::uint8_t> d;
         const std::size_t colour_stride = Bitmap::stride_for(s.width, 24);
         const std::size_t mask_stride = Bitmap::stride_for(s.width, 1);
