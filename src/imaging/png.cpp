@@ -32,6 +32,14 @@ Bitmap decode_png(std::span<const std::uint8_t> data) {
     if (!png_image_begin_read_from_memory(&png.image, data.data(), data.size())) {
         throw Error(std::string(kIconNotValid));
     }
+    // Deflate expands at most about 1032 times, and every row holds at least
+    // one filter byte and a bit per pixel: a header claiming more pixels than
+    // the data could ever hold is refused before anything is allocated.
+    const std::uint64_t least_raw =
+        std::uint64_t{png.image.height} * (std::uint64_t{png.image.width} / 8 + 1);
+    if (least_raw > std::uint64_t{data.size()} * 1032) {
+        throw Error(std::string(kIconNotValid));
+    }
     png.image.format = PNG_FORMAT_BGRA;
     if (png.image.width == 0 || png.image.height == 0 || png.image.width > 0x7FFFFFFF ||
         png.image.height > 0x7FFFFFFF ||
