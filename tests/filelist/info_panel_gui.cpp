@@ -26,6 +26,7 @@
 #include "platform/display.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
+#include "support/scoped_time_zone.h"
 #include "support/temp_dir.h"
 
 namespace quillora {
@@ -33,28 +34,7 @@ namespace {
 
 using testing::TempDir;
 
-// Sets the time zone for as long as it lives.
-class ScopedTimeZone {
-  public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ"))
-            old_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone() {
-        if (old_)
-            ::setenv("TZ", old_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-  private:
-    std::optional<std::string> old_;
-};
+using testing::ScopedTimeZone;
 
 void set_mtime(const std::string& path, std::time_t when) {
     timespec times[2] = {{when, 0}, {when, 0}};

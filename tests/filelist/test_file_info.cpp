@@ -32,6 +32,7 @@
 #include "imaging/jpeg_scaled.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
+#include "support/scoped_time_zone.h"
 #include "support/temp_dir.h"
 
 namespace quillora {
@@ -51,28 +52,7 @@ std::string failure_of(F&& f) {
 
 const std::string kInvalidDate(kInvalidDateEncode);
 
-// Sets the time zone for as long as it lives.
-class ScopedTimeZone {
-  public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ"))
-            old_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone() {
-        if (old_)
-            ::setenv("TZ", old_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-  private:
-    std::optional<std::string> old_;
-};
+using testing::ScopedTimeZone;
 
 // Seconds since 1970 of a UTC date and time (days from the civil calendar).
 std::time_t utc(int year, int month, int day, int hour, int minute, int second) {
