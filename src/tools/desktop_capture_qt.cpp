@@ -1,0 +1,136 @@
+#include "tools/desktop_capture_qt.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/dialogs_qt.h"
+#include "platform/display.h"
+#include "platform/error.h"
+#include "platform/wait_qt.h"
+#include "tools/frm_screen.h"
+
+namespace quillora {
+namespace {
+
+bool wayland_session() {
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    const char* session = std::getenv("XDG_SESSION_TYPE");
+    return (display != nullptr && *display != '\0') ||
+           (session != nullptr && std::strcmp(session, "wayland") == 0) ||
+           QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+bool all_black(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if ((row[x] & 0x00FFFFFFu) != 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+// The program's windows on show, as the user sees them (not tool tips or
+// popup menus, which close by themselves).
+std::vector<QWidget*> program_windows() {
+    std::vector<QWidget*> windows;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = widget->windowType();
+        if (type == Qt::ToolTip || type == Qt::Popup || type == Qt::Desktop)
+            continue;
+        windows.push_back(widget);
+    }
+    return windows;
+}
+
+void minimise_program() {
+    for (QWidget* window : program_windows()) {
+        if (window->isVisible() && !window->isMinimized())
+            window->showMinimized();
+    }
+}
+
+// Restores every minimised window of the program, keeping a maximised
+// window maximised; windows that are not minimised are not touched.
+void restore_program() {
+    for (QWidget* window : program_windows()) {
+        if (window->isMinimized())
+            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    }
+}
+
+}  // namespace
+
+Bitmap grab_primary_screen() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return {};
+    QImage grabbed = screen->grabWindow(0).toImage();
+    if (grabbed.isNull())
+        return {};
+    if (grabbed.format() != QImage::Format_RGB32 && grabbed.format() != QImage::Format_ARGB32)
+        grabbed.convertTo(QImage::Format_RGB32);
+    if (grabbed.isNull())
+        throw Error(std::string(kOutOfResources));
+    if (wayland_session() && all_black(grabbed))
+        return {};
+
+    const int width = grabbed.width();
+    const int height = grabbed.height();
+    const int depth = display::screen_depth();
+    // The screen's pixels as B,G,R,0 quads: a 32-bit screen bitmap, which
+    // is the capture itself on a true-colour screen.
+    Bitmap full = create_screen_bitmap(width, height, 32);
+    for (int y = 0; y < height; ++y) {
+        const auto* in = reinterpret_cast<const std::uint32_t*>(grabbed.constScanLine(y));
+        std::uint8_t* out = full.row(y);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t pixel = in[x] & 0x00FFFFFFu;
+            std::memcpy(out + 4 * x, &pixel, 4);
+        }
+    }
+    if (depth == 32)
+        return full;
+    grabbed = QImage();  // no third copy of the screen while converting
+    Bitmap capture = create_screen_bitmap(width, height, depth);
+    draw(full, capture);
+    return capture;
+}
+
+void capture_desktop(const settings::SettingsStore& REG, Tform_screen& viewer) {
+    bool refused = false;
+    {
+        // Minimised windows come back also when the grab fails.
+        struct Restore {
+            ~Restore() { restore_program(); }
+        } restore;
+        if (REG.read_integer("Minimizar", 0) == 1) {
+            minimise_program();
+            responsive_wait(pacing_second());
+        }
+        Bitmap capture = grab_primary_screen();
+        refused = capture.empty();
+        if (!refused)
+            viewer.set_picture(std::move(capture));
+    }
+    if (refused) {
+        dialogs().warn(viewer.parentWidget(), QString::fromUtf8(kCaptureTitle),
+                       QString::fromUtf8(kCaptureRefused));
+        return;
+    }
+    viewer.exec();
+    // The viewer empties itself when it closes; it may also return without
+    // closing (the program ending), and no capture is held after it.
+    viewer.FormClose();
+}
+
+}  // namespace quillora

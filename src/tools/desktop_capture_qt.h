@@ -1,0 +1,29 @@
+// The desktop capture: a picture of the whole primary screen at the screen's
+// colour depth, shown in the viewer.
+#pragma once
+
+#include "imaging/bitmap.h"
+#include "settings/settings_store.h"
+
+namespace quillora {
+
+class Tform_screen;
+
+// The primary screen's picture, full size in device pixels, as a screen
+// bitmap at display::screen_depth(). Empty when the system gives no picture:
+// no primary screen, a refused grab (a null picture), or a Wayland session
+// handing out an all-black one.
+Bitmap grab_primary_screen();
+
+// The capture sequence: with the setting "Minimizar" equal to 1 the
+// program's windows are minimised and a paced second passes first; then the
+// primary screen is grabbed into the viewer, minimised windows are restored
+// and the viewer runs modally. When the system refuses the grab the windows
+// are restored and a warning says so; the viewer is not shown.
+void capture_desktop(const settings::SettingsStore& REG, Tform_screen& viewer);
+
+// The warning shown when the system gives no picture of the screen.
+inline constexpr const char* kCaptureTitle = "Capturar Desktop";
+inline constexpr const char* kCaptureRefused = "Este sistema não permite capturar a tela.";
+
+}  // namespace quillora

@@ -1,0 +1,129 @@
+#include "tools/frm_screen.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <cstdint>
+
+#include "filelist/picture_image_qt.h"
+#include "imaging/bmp.h"
+#include "platform/dialogs_qt.h"
+#include "platform/error.h"
+#include "ui_frm_screen.h"
+
+namespace quillora {
+
+QImage screen_bitmap_to_image(const Bitmap& bitmap) {
+    if (bitmap.empty())
+        return {};
+    QImage image(bitmap.width(), bitmap.height(), QImage::Format_RGB32);
+    if (image.isNull())
+        throw Error(std::string(kOutOfResources));
+    const int width = bitmap.width();
+    for (int y = 0; y < bitmap.height(); ++y) {
+        // B,G,R,0 quads read as 0x00RRGGBB; an RGB32 image wants 0xffRRGGBB.
+        auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+        row_to_bgrx(bitmap, y, reinterpret_cast<std::uint8_t*>(out));
+        for (int x = 0; x < width; ++x)
+            out[x] |= 0xFF000000u;
+    }
+    return image;
+}
+
+ScreenImage::ScreenImage(QWidget* parent) : QWidget(parent) {}
+
+void ScreenImage::set_image(const QImage& image) {
+    if (image.isNull() || width() <= 0 || height() <= 0)
+        scaled_ = QImage();
+    else if (image.size() == size())
+        scaled_ = image;
+    else
+        scaled_ = image.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    update();
+}
+
+void ScreenImage::paintEvent(QPaintEvent*) {
+    if (scaled_.isNull())
+        return;
+    QPainter painter(this);
+    // Stretched again only if the area was resized after the picture came.
+    painter.drawImage(rect(), scaled_);
+}
+
+void ScreenImage::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        emit doubleClicked();
+        event->accept();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+Tform_screen::Tform_screen(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::Tform_screen>()) {
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size());
+
+    for (QFrame* bar : {ui_->s01, ui_->s02}) {
+        QPalette black = bar->palette();
+        black.setColor(QPalette::Window, Qt::black);
+        bar->setPalette(black);
+    }
+    QFont bold = ui_->l01->font();
+    bold.setPixelSize(13);
+    bold.setBold(true);
+    for (QLabel* label : {ui_->l01, ui_->l02}) {
+        QPalette white = label->palette();
+        white.setColor(QPalette::WindowText, Qt::white);
+        label->setPalette(white);
+        label->setFont(bold);
+        label->setAutoFillBackground(false);
+        // Clicks on the captions go to the picture under them.
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    connect(ui_->image, &ScreenImage::doubleClicked, this, &Tform_screen::imageDblClick);
+}
+
+Tform_screen::~Tform_screen() = default;
+
+void Tform_screen::set_picture(Bitmap picture) {
+    // The shown image is made first: if that fails the old picture stays.
+    ui_->image->set_image(screen_bitmap_to_image(picture));
+    if (picture.empty())
+        picture_.reset();
+    else
+        picture_ = std::move(picture);
+}
+
+void Tform_screen::imageDblClick() {
+    if (!picture_)
+        return;
+    const auto chosen = dialogs().save_capture(this, last_save_, [](const QString& path) {
+        return thumbnail_image(path.toLocal8Bit().toStdString());
+    });
+    if (!chosen)
+        return;
+    last_save_ = *chosen;
+    write_bmp(*picture_, chosen->toLocal8Bit().toStdString());
+}
+
+void Tform_screen::FormClose() {
+    ui_->image->set_image(QImage());
+    picture_.reset();
+}
+
+void Tform_screen::done(int result) {
+    FormClose();
+    QDialog::done(result);
+}
+
+void Tform_screen::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QDialog::closeEvent(event);
+}
+
+}  // namespace quillora
