@@ -66,6 +66,11 @@ struct FixedDialogs : quillora::Dialogs {
     std::optional<QString> open_list(QWidget*) override { return list; }
     std::optional<QString> open_executable(QWidget*, const QString&) override { return {}; }
     std::optional<QString> save_icon(QWidget*, const QString&) override { return {}; }
+    std::optional<QString> save_capture(QWidget*, const QString&,
+                                        const quillora::PreviewMaker&) override {
+        return {};
+    }
+    std::optional<QColor> pick_colour(QWidget*, const QColor&) override { return {}; }
     void warn(QWidget*, const QString&, const QString&) override {}
 };
 

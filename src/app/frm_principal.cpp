@@ -45,6 +45,7 @@
 #include "platform/wait_qt.h"
 #include "settings/colour_qt.h"
 #include "settings/colour_text.h"
+#include "settings/frm_config.h"
 #include "tools/frm_executavel.h"
 #include "ui_frm_principal.h"
 
@@ -161,17 +162,43 @@ void Tform_principal::FormCreate() {
 
 void Tform_principal::apply_settings() {
     delegate_->set_grid_lines(REG_.read_integer("LinhasHorizontais", 0) == 1);
+    apply_folders();
+    apply_selection_colours();
+}
+
+void Tform_principal::apply_folders() {
     ui_->diretorio_salvar->setText(QString::fromLocal8Bit(REG_.read_text("DirSalvar").c_str()));
     ui_->diretorio_buscar->setText(QString::fromLocal8Bit(REG_.read_text("DirBuscar").c_str()));
-    // A colour text that is not a colour fails here, as at every reading.
-    const QColor background = delegate_->selection_background();
-    const QColor text = delegate_->selection_text();
-    const auto background_value =
-        settings::read_colour(REG_, "ListCor1", settings::from_qcolor(background));
-    const auto text_value = settings::read_colour(REG_, "ListCor2", settings::from_qcolor(text));
+}
+
+void Tform_principal::apply_selection_colours() {
+    // A colour text that is not a colour fails here, as at every reading;
+    // an empty one keeps the colour the list has.
+    const auto background = settings::read_colour(
+        REG_, "ListCor1", settings::from_qcolor(delegate_->selection_background()));
+    const auto text =
+        settings::read_colour(REG_, "ListCor2", settings::from_qcolor(delegate_->selection_text()));
+    // "Automatic" is the system's own selection colours.
     delegate_->set_selection_colours(
-        settings::to_qcolor(background_value, QColor(Qt::red), palette()),
-        settings::to_qcolor(text_value, QColor(Qt::yellow), palette()));
+        settings::to_qcolor(background, palette().color(QPalette::Highlight), palette()),
+        settings::to_qcolor(text, palette().color(QPalette::HighlightedText), palette()));
+}
+
+void Tform_principal::b05Click() {
+    REG_.open_settings_key();
+    // A fresh dialog for every opening, freed when it closes.
+    Tform_config dialog(this);
+    dialog.set_automatic_colours(palette().color(QPalette::Highlight),
+                                 palette().color(QPalette::HighlightedText));
+    dialog.move(frameGeometry().center() - dialog.rect().center());
+    dialog.read_settings(REG_);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    dialog.write_settings(REG_);
+    delegate_->set_grid_lines(dialog.grid_lines());
+    apply_selection_colours();
+    apply_folders();
+    actions_->update_all();
 }
 
 void Tform_principal::create_windows() {
@@ -288,7 +315,7 @@ void Tform_principal::build_actions() {
         table.bind(button, action);
     }
     connect(ui_->b03, &QToolButton::clicked, this, &Tform_principal::b03Click);
-    ui_->b05->setEnabled(false);
+    connect(ui_->b05, &QToolButton::clicked, this, &Tform_principal::b05Click);
     connect(ui_->Ajuda1, &QAction::triggered, this, &Tform_principal::Ajuda1Click);
     connect(ui_->Sobre1, &QAction::triggered, this, &Tform_principal::Sobre1Click);
 }

@@ -80,6 +80,8 @@ class Tform_principal : public QMainWindow {
     void FormCreate();
     // Grid lines, the two folder fields and the selection colours from the settings.
     void apply_settings();
+    void apply_folders();
+    void apply_selection_colours();
     void place_window();
     void build_status_bar();
     void build_buttons();
@@ -100,6 +102,8 @@ class Tform_principal : public QMainWindow {
     void Sair1Click();
     void Ajuda1Click();
     void b03Click();
+    // The options dialog.
+    void b05Click();
     void Sobre1Click();
 
     std::unique_ptr<Ui::Tform_principal> ui_;

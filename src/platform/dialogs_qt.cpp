@@ -1,5 +1,6 @@
 #include "platform/dialogs_qt.h"
 
+#include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -124,6 +125,25 @@ class QtDialogs final : public Dialogs {
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().first();
+    }
+    std::optional<QString> save_capture(QWidget* parent, const QString& last,
+                                        const PreviewMaker& preview) override {
+        PictureDialog dialog(parent, QStringLiteral("Bitmaps|*.bmp"), QString(), preview);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("bmp"));
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (!last.isEmpty())
+            dialog.selectFile(last);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().first();
+    }
+    std::optional<QColor> pick_colour(QWidget* parent, const QColor& initial) override {
+        const QColor chosen = QColorDialog::getColor(initial, parent);
+        if (!chosen.isValid())
+            return std::nullopt;
+        return chosen;
     }
     void warn(QWidget* parent, const QString& title, const QString& text) override {
         QMessageBox::warning(parent, title, text);

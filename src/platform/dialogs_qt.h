@@ -2,6 +2,7 @@
 // can answer them as a user would.
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -41,6 +42,14 @@ class Dialogs {
     // in it the last time. Nothing when cancelled.
     virtual std::optional<QString> open_executable(QWidget* parent, const QString& last) = 0;
     virtual std::optional<QString> save_icon(QWidget* parent, const QString& last) = 0;
+    // The capture-save dialog ("Bitmaps (*.bmp)", adds ".bmp" to a name
+    // without extension, replaces an existing file without asking, a preview
+    // of the selected picture beside the list); it starts from `last`.
+    // Nothing when cancelled.
+    virtual std::optional<QString> save_capture(QWidget* parent, const QString& last,
+                                                const PreviewMaker& preview) = 0;
+    // The system colour dialog starting at `initial`. Nothing when cancelled.
+    virtual std::optional<QColor> pick_colour(QWidget* parent, const QColor& initial) = 0;
     // A warning with an OK button.
     virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
 };

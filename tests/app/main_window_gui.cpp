@@ -80,12 +80,13 @@ TEST_F(MainWindow, StartUpState) {
     EXPECT_FALSE(enabled("d_02"));
     EXPECT_FALSE(enabled("d_01"));
     EXPECT_TRUE(enabled("b01"));
-    // With an empty list and empty folder fields only these respond; the
-    // tools that are not there yet stay disabled rather than do nothing.
-    for (const char* off : {"b02", "b04", "b05", "bt_buscar", "bt_aumentar", "d_04"}) {
+    // With an empty list and empty folder fields these do not respond.
+    for (const char* off : {"b02", "b04", "bt_buscar", "bt_aumentar", "d_04"}) {
         EXPECT_FALSE(enabled(off)) << off;
     }
-    EXPECT_TRUE(enabled("d_03"));
+    for (const char* on : {"b03", "b05", "d_03"}) {
+        EXPECT_TRUE(enabled(on)) << on;
+    }
     EXPECT_TRUE(window->carregar()->isHidden());
     const struct {
         const char* object;

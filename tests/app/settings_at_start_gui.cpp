@@ -6,32 +6,18 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <cstdio>
-#include <filesystem>
 
 #include "app/frm_erro.h"
 #include "app/frm_principal.h"
 #include "filelist/list_delegate_qt.h"
 #include "settings/settings_store.h"
 #include "support/qt_print.h"
+#include "support/stored_settings.h"
 
 namespace quillora {
 namespace {
 
-// Writes the settings the next main window will read, and removes them after.
-class StoredSettings {
-  public:
-    StoredSettings() {
-        settings::SettingsStore store;
-        store.open_settings_key();
-        path_ = store.file();
-        std::filesystem::remove(path_);
-    }
-    ~StoredSettings() { std::filesystem::remove(path_); }
-    settings::SettingsStore store() const { return settings::SettingsStore(path_); }
-
-  private:
-    std::string path_;
-};
+using testing::StoredSettings;
 
 TEST(SettingsAtStart, AppliedToTheMainWindow) {
     StoredSettings stored;

@@ -13,7 +13,11 @@ struct ScriptedDialogs : Dialogs {
     std::function<std::optional<QStringList>(const QString& filter, const QString& directory,
                                              const QString& last_file)>
         pictures;
-    std::optional<QString> list_to_save, list_to_open, executable, icon_file;
+    std::optional<QString> list_to_save, list_to_open, executable, icon_file, capture_file;
+    std::optional<QColor> colour;
+    // What the capture-save and colour dialogs were opened with.
+    QStringList capture_last;
+    QList<QColor> colour_initial;
     QStringList warnings;
 
     ScriptedDialogs() { set_dialogs(this); }
@@ -31,6 +35,15 @@ struct ScriptedDialogs : Dialogs {
     std::optional<QString> open_list(QWidget*) override { return list_to_open; }
     std::optional<QString> open_executable(QWidget*, const QString&) override { return executable; }
     std::optional<QString> save_icon(QWidget*, const QString&) override { return icon_file; }
+    std::optional<QString> save_capture(QWidget*, const QString& last,
+                                        const PreviewMaker&) override {
+        capture_last << last;
+        return capture_file;
+    }
+    std::optional<QColor> pick_colour(QWidget*, const QColor& initial) override {
+        colour_initial << initial;
+        return colour;
+    }
     void warn(QWidget*, const QString&, const QString& text) override { warnings << text; }
 };
 
