@@ -46,7 +46,9 @@
 #include "settings/colour_qt.h"
 #include "settings/colour_text.h"
 #include "settings/frm_config.h"
+#include "tools/desktop_capture_qt.h"
 #include "tools/frm_executavel.h"
+#include "tools/frm_screen.h"
 #include "ui_frm_principal.h"
 
 namespace quillora {
@@ -218,6 +220,8 @@ void Tform_principal::create_windows() {
     connect(progresso_.get(), &Tform_progresso::closed, this, [this] { cancel_ = false; });
     sobre_ = new Tform_sobre(this);
     sobre_->hide();
+    screen_ = new Tform_screen(this);
+    screen_->hide();
 }
 
 void Tform_principal::place_window() {
@@ -288,7 +292,6 @@ void Tform_principal::build_actions() {
         [this, list] { return list->count() > 0 && !ui_->diretorio_salvar->text().isEmpty(); });
     table.bind(ui_->b02, ui_->acao_converter);
 
-    // Operations that arrive with later work: shown, but disabled.
     table.add(
         ui_->acao_definir, [this] { acao_definirExecute(); },
         [this] { return !ui_->diretorio_buscar->text().isEmpty(); });
@@ -306,14 +309,8 @@ void Tform_principal::build_actions() {
         [list] { return list->count() > 0; });
     table.bind(ui_->d_04, ui_->acao_list_save);
 
-    const std::pair<QAction*, QAbstractButton*> later[] = {
-        {ui_->acao_screencapture, ui_->b04},
-    };
-    for (auto [action, button] : later) {
-        table.add(
-            action, [] {}, [] { return false; });
-        table.bind(button, action);
-    }
+    table.add(ui_->acao_screencapture, [this] { acao_screencaptureExecute(); });
+    table.bind(ui_->b04, ui_->acao_screencapture);
     connect(ui_->b03, &QToolButton::clicked, this, &Tform_principal::b03Click);
     connect(ui_->b05, &QToolButton::clicked, this, &Tform_principal::b05Click);
     connect(ui_->Ajuda1, &QAction::triggered, this, &Tform_principal::Ajuda1Click);
@@ -644,6 +641,11 @@ void Tform_principal::b03Click() {
     Tform_executavel dialog(this);
     dialog.move(frameGeometry().center() - dialog.rect().center());
     dialog.exec();
+}
+
+void Tform_principal::acao_screencaptureExecute() {
+    screen_->move(frameGeometry().center() - screen_->rect().center());
+    capture_desktop(REG_, *screen_);
 }
 
 void Tform_principal::Ajuda1Click() {

@@ -29,6 +29,7 @@ class ProgressoBar;
 class Tform_carregar;
 class Tform_buscar;
 class Tform_definir;
+class Tform_screen;
 class Tform_sobre;
 class Tform_progresso;
 
@@ -55,6 +56,7 @@ class Tform_principal : public QMainWindow {
     Tform_carregar* carregar() const { return carregar_; }
     Tform_definir* definir() const { return definir_; }
     Tform_sobre* sobre() const { return sobre_; }
+    Tform_screen* screen() const { return screen_; }
     Tform_buscar* buscar() const { return buscar_.get(); }
     Tform_progresso* progresso() const { return progresso_.get(); }
     bool cancel_flag() const { return cancel_; }
@@ -102,6 +104,8 @@ class Tform_principal : public QMainWindow {
     void Sair1Click();
     void Ajuda1Click();
     void b03Click();
+    // The desktop capture.
+    void acao_screencaptureExecute();
     // The options dialog.
     void b05Click();
     void Sobre1Click();
@@ -115,6 +119,7 @@ class Tform_principal : public QMainWindow {
     Tform_carregar* carregar_ = nullptr;
     Tform_definir* definir_ = nullptr;
     Tform_sobre* sobre_ = nullptr;
+    Tform_screen* screen_ = nullptr;
     // Not a child of the main window: it must stay enabled while the main
     // window is disabled during a run.
     std::unique_ptr<Tform_progresso> progresso_;

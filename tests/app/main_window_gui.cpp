@@ -81,10 +81,10 @@ TEST_F(MainWindow, StartUpState) {
     EXPECT_FALSE(enabled("d_01"));
     EXPECT_TRUE(enabled("b01"));
     // With an empty list and empty folder fields these do not respond.
-    for (const char* off : {"b02", "b04", "bt_buscar", "bt_aumentar", "d_04"}) {
+    for (const char* off : {"b02", "bt_buscar", "bt_aumentar", "d_04"}) {
         EXPECT_FALSE(enabled(off)) << off;
     }
-    for (const char* on : {"b03", "b05", "d_03"}) {
+    for (const char* on : {"b03", "b04", "b05", "d_03"}) {
         EXPECT_TRUE(enabled(on)) << on;
     }
     EXPECT_TRUE(window->carregar()->isHidden());
