@@ -196,7 +196,17 @@ void Tform_principal::b05Click() {
     dialog.read_settings(REG_);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    dialog.write_settings(REG_);
+    try {
+        dialog.write_settings(REG_);
+    } catch (const Error& failure) {
+        // The values written before the failing one stay stored; the main
+        // window keeps what it shows, and the program (with the user's
+        // lists) goes on.
+        dialogs().warn(this, QString::fromUtf8(kProgramTitle),
+                       QString::fromUtf8("As opções não puderam ser gravadas.\n") +
+                           QString::fromLocal8Bit(failure.what()));
+        return;
+    }
     delegate_->set_grid_lines(dialog.grid_lines());
     apply_selection_colours();
     apply_folders();

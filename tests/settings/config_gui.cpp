@@ -11,7 +11,10 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <set>
 
 #include "app/frm_principal.h"
 #include "filelist/list_delegate_qt.h"
@@ -304,6 +307,26 @@ TEST_F(OptionsDialog, FolderFieldsBrowse) {
         EXPECT_EQ(field->text(), "/tmp/escolhida");
     }));
     EXPECT_EQ(main_field("diretorio_buscar")->text(), "/tmp/escolhida");
+}
+
+TEST_F(OptionsDialog, AWriteFailureIsAWarningAndTheMainWindowStaysAsItWas) {
+    // The settings key's folder cannot be made: a file has its name.
+    const std::filesystem::path folder = std::filesystem::path(stored.path()).parent_path();
+    std::filesystem::remove_all(folder);
+    std::ofstream(folder.string()) << "x";
+    main_field("diretorio_salvar")->setText("/tmp/digitado");
+    ASSERT_TRUE(ok([](Tform_config& dialog) {
+        child<QLineEdit>(&dialog, "dir_salvar")->setText("/tmp/outro");
+        child<QCheckBox>(&dialog, "linhash")->setChecked(true);
+    }));
+    std::filesystem::remove(folder);
+    ASSERT_EQ(dialogs.warnings.size(), 1);
+    EXPECT_TRUE(dialogs.warnings[0].startsWith(QString::fromUtf8(
+        "As opções não puderam ser gravadas.\nFailed to create key Software\\Quillora\\Config")))
+        << qPrintable(dialogs.warnings[0]);
+    EXPECT_EQ(main_field("diretorio_salvar")->text(), "/tmp/digitado");
+    EXPECT_FALSE(delegate()->grid_lines());
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(OptionsDialog, ABadColourFailsBeforeTheDialogShows) {
