@@ -4,11 +4,13 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/dialogs_qt.h"
@@ -52,19 +54,34 @@ std::vector<QWidget*> program_windows() {
     return windows;
 }
 
-void minimise_program() {
+// The windows the capture minimised and the states they had.
+using SavedStates = std::vector<std::pair<QPointer<QWidget>, Qt::WindowStates>>;
+
+SavedStates minimise_program() {
+    SavedStates saved;
     for (QWidget* window : program_windows()) {
-        if (window->isVisible() && !window->isMinimized())
+        if (window->isVisible() && !window->isMinimized()) {
+            saved.emplace_back(window, window->windowState());
             window->showMinimized();
+        }
     }
+    return saved;
 }
 
-// Restores every minimised window of the program, keeping a maximised
-// window maximised; windows that are not minimised are not touched.
-void restore_program() {
+// Restores every minimised window of the program. A window the capture
+// minimised gets back the state it had (a window system may forget that a
+// minimised window was maximised); any other loses only its minimised state.
+// Windows that are not minimised are not touched.
+void restore_program(const SavedStates& saved) {
     for (QWidget* window : program_windows()) {
-        if (window->isMinimized())
-            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        if (!window->isMinimized())
+            continue;
+        Qt::WindowStates state = window->windowState();
+        for (const auto& [minimised, before] : saved) {
+            if (minimised == window)
+                state = before;
+        }
+        window->setWindowState(state & ~Qt::WindowMinimized);
     }
 }
 
@@ -111,10 +128,11 @@ void capture_desktop(const settings::SettingsStore& REG, Tform_screen& viewer) {
     {
         // Minimised windows come back also when the grab fails.
         struct Restore {
-            ~Restore() { restore_program(); }
+            ~Restore() { restore_program(saved); }
+            SavedStates saved;
         } restore;
         if (REG.read_integer("Minimizar", 0) == 1) {
-            minimise_program();
+            restore.saved = minimise_program();
             responsive_wait(pacing_second());
         }
         Bitmap capture = grab_primary_screen();

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -31,6 +32,18 @@ QImage screen_bitmap_to_image(const Bitmap& bitmap) {
     }
     return image;
 }
+
+namespace {
+
+QFont caption_font(QFont font, const QString& text, int width) {
+    int pixels = 13;
+    font.setPixelSize(pixels);
+    while (pixels > 8 && QFontMetrics(font).horizontalAdvance(text) > width)
+        font.setPixelSize(--pixels);
+    return font;
+}
+
+}  // namespace
 
 ScreenImage::ScreenImage(QWidget* parent) : QWidget(parent) {}
 
@@ -73,14 +86,18 @@ Tform_screen::Tform_screen(QWidget* parent)
         black.setColor(QPalette::Window, Qt::black);
         bar->setPalette(black);
     }
+    // White bold captions 13 pixels high, in a face of Tahoma's or Arial's
+    // width where one is installed; a wider face gets a smaller size rather
+    // than a cut caption.
     QFont bold = ui_->l01->font();
-    bold.setPixelSize(13);
+    bold.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Helvetica")});
     bold.setBold(true);
     for (QLabel* label : {ui_->l01, ui_->l02}) {
         QPalette white = label->palette();
         white.setColor(QPalette::WindowText, Qt::white);
         label->setPalette(white);
-        label->setFont(bold);
+        label->setFont(caption_font(bold, label->text(), label->width()));
         label->setAutoFillBackground(false);
         // Clicks on the captions go to the picture under them.
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
