@@ -101,25 +101,34 @@ Bitmap grab_primary_screen() {
     if (wayland_session() && all_black(grabbed))
         return {};
 
+    // The screen's pixels stored straight into the screen bitmap at its
+    // depth, converted as draw() converts them: no second full-size copy.
     const int width = grabbed.width();
     const int height = grabbed.height();
     const int depth = display::screen_depth();
-    // The screen's pixels as B,G,R,0 quads: a 32-bit screen bitmap, which
-    // is the capture itself on a true-colour screen.
-    Bitmap full = create_screen_bitmap(width, height, 32);
+    Bitmap capture = create_screen_bitmap(width, height, depth);
+    const int bytes = capture.bpp() / 8;
     for (int y = 0; y < height; ++y) {
         const auto* in = reinterpret_cast<const std::uint32_t*>(grabbed.constScanLine(y));
-        std::uint8_t* out = full.row(y);
+        std::uint8_t* out = capture.row(y);
+        if (bytes == 4) {
+            for (int x = 0; x < width; ++x) {
+                // 0xAARRGGBB in memory is B,G,R,A: the screen bitmap's
+                // fourth byte is 0.
+                const std::uint32_t pixel = in[x] & 0x00FFFFFFu;
+                std::memcpy(out + 4 * x, &pixel, 4);
+            }
+            continue;
+        }
         for (int x = 0; x < width; ++x) {
-            const std::uint32_t pixel = in[x] & 0x00FFFFFFu;
-            std::memcpy(out + 4 * x, &pixel, 4);
+            const std::uint32_t value = screen_pixel(depth, static_cast<std::uint8_t>(qRed(in[x])),
+                                                     static_cast<std::uint8_t>(qGreen(in[x])),
+                                                     static_cast<std::uint8_t>(qBlue(in[x])));
+            std::uint8_t* p = out + x * bytes;
+            for (int i = 0; i < bytes; ++i)
+                p[i] = static_cast<std::uint8_t>(value >> (8 * i));
         }
     }
-    if (depth == 32)
-        return full;
-    grabbed = QImage();  // no third copy of the screen while converting
-    Bitmap capture = create_screen_bitmap(width, height, depth);
-    draw(full, capture);
     return capture;
 }
 
