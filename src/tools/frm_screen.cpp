@@ -99,8 +99,6 @@ Tform_screen::Tform_screen(QWidget* parent)
         label->setPalette(white);
         label->setFont(caption_font(bold, label->text(), label->width()));
         label->setAutoFillBackground(false);
-        // Clicks on the captions go to the picture under them.
-        label->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
     connect(ui_->image, &ScreenImage::doubleClicked, this, &Tform_screen::imageDblClick);
 }
