@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <cstdint>
 
+#include "app/maker.h"
 #include "filelist/picture_image_qt.h"
 #include "imaging/bmp.h"
 #include "platform/dialogs_qt.h"
@@ -123,7 +124,14 @@ void Tform_screen::imageDblClick() {
     if (!chosen)
         return;
     last_save_ = *chosen;
-    write_bmp(*picture_, chosen->toLocal8Bit().toStdString());
+    try {
+        write_bmp(*picture_, chosen->toLocal8Bit().toStdString());
+    } catch (const Error& failure) {
+        // Nothing is written; the capture stays on show to be saved elsewhere,
+        // and the program goes on with the user's lists.
+        dialogs().warn(this, QString::fromUtf8(kProgramTitle),
+                       QString::fromLocal8Bit(failure.what()));
+    }
 }
 
 void Tform_screen::FormClose() {
