@@ -1,45 +1,22 @@
 #include "tools/desktop_capture_qt.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QImage>
-#include <QPixmap>
 #include <QPointer>
-#include <QScreen>
 #include <QWidget>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
 
 #include "platform/dialogs_qt.h"
 #include "platform/display.h"
-#include "platform/error.h"
+#include "platform/screen_grab_qt.h"
 #include "platform/wait_qt.h"
 #include "tools/frm_screen.h"
 
 namespace quillora {
 namespace {
-
-bool wayland_session() {
-    const char* display = std::getenv("WAYLAND_DISPLAY");
-    const char* session = std::getenv("XDG_SESSION_TYPE");
-    return (display != nullptr && *display != '\0') ||
-           (session != nullptr && std::strcmp(session, "wayland") == 0) ||
-           QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
-
-bool all_black(const QImage& image) {
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if ((row[x] & 0x00FFFFFFu) != 0)
-                return false;
-        }
-    }
-    return true;
-}
 
 // The program's windows on show, as the user sees them (not tool tips or
 // popup menus, which close by themselves).
@@ -88,17 +65,8 @@ void restore_program(const SavedStates& saved) {
 }  // namespace
 
 Bitmap grab_primary_screen() {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return {};
-    QImage grabbed = screen->grabWindow(0).toImage();
+    const QImage grabbed = grab_primary_screen_image();
     if (grabbed.isNull())
-        return {};
-    if (grabbed.format() != QImage::Format_RGB32 && grabbed.format() != QImage::Format_ARGB32)
-        grabbed.convertTo(QImage::Format_RGB32);
-    if (grabbed.isNull())
-        throw Error(std::string(kOutOfResources));
-    if (wayland_session() && all_black(grabbed))
         return {};
 
     // The screen's pixels stored straight into the screen bitmap at its
