@@ -1,6 +1,6 @@
 // The main window's long operations, from the click to the final count
 // label: entering a mode with a large stored list, a directory search over a
-// large tree, loading a large list file.
+// large tree, loading a large list file; and the desktop capture's grab.
 #include <benchmark/benchmark.h>
 
 #include <QAbstractButton>
@@ -23,6 +23,9 @@
 #include "filelist/frm_definir.h"
 #include "filelist/list_file.h"
 #include "platform/dialogs_qt.h"
+#include "platform/display.h"
+#include "tools/desktop_capture_qt.h"
+#include "tools/frm_screen.h"
 
 namespace {
 
@@ -139,6 +142,40 @@ void BM_LoadListFileFromClick(benchmark::State& state) {
     std::filesystem::remove(list);
 }
 BENCHMARK(BM_LoadListFileFromClick)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The capture's grab of the primary screen into a screen bitmap at each
+// depth (the screen of the platform in use: run under Xvfb with
+// QT_QPA_PLATFORM=xcb for a real one), and the viewer taking the picture.
+void BM_GrabPrimaryScreen(benchmark::State& state) {
+    quillora::display::ScopedDisplay depth(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        quillora::Bitmap capture = quillora::grab_primary_screen();
+        if (capture.empty())
+            state.SkipWithError("the system gave no picture");
+        benchmark::DoNotOptimize(capture.row(0));
+    }
+}
+BENCHMARK(BM_GrabPrimaryScreen)
+    ->Arg(32)
+    ->Arg(24)
+    ->Arg(16)
+    ->Arg(8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_ViewerTakesCapture(benchmark::State& state) {
+    quillora::display::ScopedDisplay depth(32);
+    quillora::Tform_screen viewer;
+    const quillora::Bitmap capture = quillora::create_screen_bitmap(1920, 1080);
+    for (auto _ : state) {
+        state.PauseTiming();
+        quillora::Bitmap copy = capture.clone();
+        state.ResumeTiming();
+        viewer.set_picture(std::move(copy));
+        viewer.FormClose();
+    }
+}
+BENCHMARK(BM_ViewerTakesCapture)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
