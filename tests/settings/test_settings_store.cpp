@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace quillora::settings {
@@ -26,28 +27,7 @@ std::string read_text_file(const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        if (value != nullptr)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
 
 // How each kind of stored value reads as an integer and as a text.
 TEST(SettingsStore, ReadsEveryValueTypeByTheRules) {

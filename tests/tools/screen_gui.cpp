@@ -20,6 +20,7 @@
 #include "platform/wait_qt.h"
 #include "settings/settings_store.h"
 #include "support/qt_print.h"
+#include "support/scoped_env.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
 #include "tools/desktop_capture_qt.h"
@@ -97,30 +98,7 @@ struct ColouredWindow {
     QWidget window;
 };
 
-// Sets an environment variable (or removes it) for as long as it lives.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
 
 // Answers the modal viewer as a user would: `on_show` runs once the viewer is
 // the modal window on show, then the viewer is closed with its close box.
