@@ -1,7 +1,6 @@
 #include "filelist/picture_image_qt.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "filelist/thumbnail.h"
 #include "imaging/jpeg.h"
@@ -11,22 +10,19 @@
 
 namespace quillora {
 
-QImage image_from_bitmap32(const Bitmap& bitmap) {
-    if (bitmap.empty() || bitmap.bpp() != 32)
+QImage image_from_bitmap(const Bitmap& bitmap) {
+    if (bitmap.empty())
         return {};
     QImage image(bitmap.width(), bitmap.height(), QImage::Format_RGB32);
     if (image.isNull())
         throw Error(std::string(kOutOfResources));
     const int width = bitmap.width();
     for (int y = 0; y < bitmap.height(); ++y) {
-        // Little-endian B,G,R,x is 0xxxRRGGBB; Qt wants 0xffRRGGBB.
-        const std::uint8_t* in = bitmap.row(y);
+        // B,G,R,0 quads read as 0x00RRGGBB; Qt wants 0xffRRGGBB.
         auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            std::uint32_t pixel;
-            std::memcpy(&pixel, in + 4 * x, 4);
-            out[x] = pixel | 0xFF000000u;
-        }
+        row_to_bgrx(bitmap, y, reinterpret_cast<std::uint8_t*>(out));
+        for (int x = 0; x < width; ++x)
+            out[x] |= 0xFF000000u;
     }
     return image;
 }
@@ -38,7 +34,7 @@ QImage picture_to_image(Picture& picture) {
         return {};
     Bitmap canvas = create_screen_bitmap(width, height, 32);
     picture.draw(canvas);
-    return image_from_bitmap32(canvas);
+    return image_from_bitmap(canvas);
 }
 
 QImage thumbnail_image(Picture& picture) {
@@ -52,7 +48,7 @@ QImage thumbnail_image(Picture& picture) {
     if (jpeg && !jpeg->is_decoded() && jpeg_scale_divisor(width, height, size) > 1) {
         // Only 91 x 53 pixels are shown: decode at the smallest reduction that
         // still has at least that many, then scale the rest of the way.
-        image = image_from_bitmap32(decode_jpeg_scaled(jpeg->data(), size));
+        image = image_from_bitmap(decode_jpeg_scaled(jpeg->data(), size));
     } else {
         image = picture_to_image(picture);
     }

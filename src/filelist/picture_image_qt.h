@@ -10,9 +10,9 @@
 
 namespace quillora {
 
-// A 32-bit bitmap (blue, green, red, any fourth byte) copied row by row into
-// an opaque QImage::Format_RGB32 image. An empty bitmap gives a null image.
-QImage image_from_bitmap32(const Bitmap& bitmap);
+// A bitmap of any depth as an opaque QImage::Format_RGB32 image, row by row.
+// An empty bitmap gives a null image.
+QImage image_from_bitmap(const Bitmap& bitmap);
 
 // The picture drawn on a white 32-bit screen bitmap of its own size, as an
 // RGB32 image (one copy of the pixels after drawing). A picture of width or

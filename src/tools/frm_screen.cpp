@@ -6,7 +6,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
-#include <cstdint>
 
 #include "app/maker.h"
 #include "filelist/picture_image_qt.h"
@@ -16,23 +15,6 @@
 #include "ui_frm_screen.h"
 
 namespace quillora {
-
-QImage screen_bitmap_to_image(const Bitmap& bitmap) {
-    if (bitmap.empty())
-        return {};
-    QImage image(bitmap.width(), bitmap.height(), QImage::Format_RGB32);
-    if (image.isNull())
-        throw Error(std::string(kOutOfResources));
-    const int width = bitmap.width();
-    for (int y = 0; y < bitmap.height(); ++y) {
-        // B,G,R,0 quads read as 0x00RRGGBB; an RGB32 image wants 0xffRRGGBB.
-        auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
-        row_to_bgrx(bitmap, y, reinterpret_cast<std::uint8_t*>(out));
-        for (int x = 0; x < width; ++x)
-            out[x] |= 0xFF000000u;
-    }
-    return image;
-}
 
 namespace {
 
@@ -108,7 +90,7 @@ Tform_screen::~Tform_screen() = default;
 
 void Tform_screen::set_picture(Bitmap picture) {
     // The shown image is made first: if that fails the old picture stays.
-    ui_->image->set_image(screen_bitmap_to_image(picture));
+    ui_->image->set_image(image_from_bitmap(picture));
     if (picture.empty())
         picture_.reset();
     else

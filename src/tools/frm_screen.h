@@ -68,7 +68,4 @@ class Tform_screen : public QDialog {
     QString last_save_;
 };
 
-// A bitmap of any depth as an opaque RGB32 image (null when it is empty).
-QImage screen_bitmap_to_image(const Bitmap& bitmap);
-
 }  // namespace quillora
