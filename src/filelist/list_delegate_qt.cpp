@@ -46,9 +46,11 @@ ListDelegate::ListDelegate(QListWidget* list) : QStyledItemDelegate(list), list_
                         stale_ = true;
                 }
             });
-    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+    // Asks the model, not the list: the model is reset while the list is
+    // being destroyed.
+    connect(model, &QAbstractItemModel::modelReset, this, [this, model] {
         widest_ = 0;
-        stale_ = list_->count() > 0;
+        stale_ = model->rowCount() > 0;
     });
     connect(model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
