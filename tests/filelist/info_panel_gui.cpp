@@ -25,6 +25,7 @@
 #include "imaging/jpeg.h"
 #include "platform/display.h"
 #include "platform/error.h"
+#include "support/failure_of.h"
 #include "support/fixtures.h"
 #include "support/scoped_time_zone.h"
 #include "support/temp_dir.h"
@@ -44,15 +45,7 @@ void set_mtime(const std::string& path, std::time_t when) {
 // 2004-12-25 14:05:07 UTC.
 constexpr std::time_t kChristmas = 1103983507;
 
-template <typename F>
-std::string failure_of(F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no failure)";
-}
+using testing::failure_of;
 
 // Four quadrants: red, green / blue, white (top row first).
 Bitmap quadrants(int width, int height, int bpp = 24) {

@@ -31,6 +31,7 @@
 #include "imaging/jpeg.h"
 #include "imaging/jpeg_scaled.h"
 #include "platform/error.h"
+#include "support/failure_of.h"
 #include "support/fixtures.h"
 #include "support/scoped_time_zone.h"
 #include "support/temp_dir.h"
@@ -40,15 +41,7 @@ namespace {
 
 using testing::TempDir;
 
-template <typename F>
-std::string failure_of(F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no failure)";
-}
+using testing::failure_of;
 
 const std::string kInvalidDate(kInvalidDateEncode);
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/failure_of.h"
 #include "support/temp_dir.h"
 
 namespace quillora::filelist {
@@ -22,14 +23,7 @@ std::string read_text(const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-std::string message_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no failure)";
-}
+using quillora::testing::failure_of;
 
 // What one load passed to its callbacks, and how it ended.
 struct Load {
@@ -154,17 +148,17 @@ TEST(ListFile, AFailedSaveLeavesTheOldFileAndNoTemporaryFile) {
     const std::vector<std::string> paths = {"/a.bmp"};
 
     const std::string in_missing_folder = dir.file("missing/list.lai");
-    EXPECT_EQ(message_of([&] { save_list_file(in_missing_folder, Mode::BmpToJpeg, paths); }),
+    EXPECT_EQ(failure_of([&] { save_list_file(in_missing_folder, Mode::BmpToJpeg, paths); }),
               "Unable to write to " + in_missing_folder);
 
     const std::string read_only = dir.write("read-only.lai", "the old list");
     ::chmod(read_only.c_str(), 0444);
-    EXPECT_EQ(message_of([&] { save_list_file(read_only, Mode::BmpToJpeg, paths); }),
+    EXPECT_EQ(failure_of([&] { save_list_file(read_only, Mode::BmpToJpeg, paths); }),
               "Unable to write to " + read_only);
     EXPECT_EQ(read_text(read_only), "the old list");
 
     std::filesystem::create_directory(dir.file("folder.lai"));
-    EXPECT_EQ(message_of([&] { save_list_file(dir.file("folder.lai"), Mode::BmpToJpeg, paths); }),
+    EXPECT_EQ(failure_of([&] { save_list_file(dir.file("folder.lai"), Mode::BmpToJpeg, paths); }),
               "Unable to write to " + dir.file("folder.lai"));
 
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"folder.lai", "read-only.lai"}));
@@ -177,7 +171,7 @@ TEST(ListFile, AFolderThatCannotBeWrittenKeepsTheOldList) {
     std::filesystem::create_directory(dir.file("locked"));
     const std::string file = dir.write("locked/list.lai", "the old list");
     ::chmod(dir.file("locked").c_str(), 0555);
-    EXPECT_EQ(message_of([&] {
+    EXPECT_EQ(failure_of([&] {
                   save_list_file(file, Mode::BmpToJpeg, std::vector<std::string>{"/a.bmp"});
               }),
               "Unable to write to " + file);
@@ -354,7 +348,7 @@ TEST(ListFile, LoadTakesTheLinesFromInicioToTermina) {
             EXPECT_EQ(list.paths, c.paths) << c.name;
             EXPECT_EQ(positions, c.positions) << c.name;
         } else {
-            EXPECT_EQ(message_of([&] { load_list_file(file); }), c.failure) << c.name;
+            EXPECT_EQ(failure_of([&] { load_list_file(file); }), c.failure) << c.name;
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "support/failure_of.h"
 #include "support/temp_dir.h"
 
 namespace quillora::files {
@@ -14,14 +15,7 @@ namespace {
 using quillora::testing::read_bytes;
 using quillora::testing::TempDir;
 
-std::string message_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no failure)";
-}
+using quillora::testing::failure_of;
 
 TEST(Files, ExistsForEntriesOfAnyKind) {
     TempDir dir;
@@ -38,9 +32,9 @@ TEST(Files, ExistsForEntriesOfAnyKind) {
 TEST(Files, ReadFailuresNameThePath) {
     TempDir dir;
     std::string missing = dir.file("missing.bmp");
-    EXPECT_EQ(message_of([&] { read_file(missing); }),
+    EXPECT_EQ(failure_of([&] { read_file(missing); }),
               "Cannot open file \"" + missing + "\". No such file or directory");
-    EXPECT_EQ(message_of([&] { read_file(dir.path().string()); }),
+    EXPECT_EQ(failure_of([&] { read_file(dir.path().string()); }),
               "Cannot open file \"" + dir.path().string() + "\". Is a directory");
 }
 
@@ -86,21 +80,21 @@ TEST(Files, ReplacedOutputKeepsItsPermissions) {
 TEST(Files, OutputFailures) {
     TempDir dir;
     std::string in_missing = dir.file("nowhere/out.jpg");
-    EXPECT_EQ(message_of([&] { write_file(in_missing, "x", 1); }),
+    EXPECT_EQ(failure_of([&] { write_file(in_missing, "x", 1); }),
               "Cannot create file \"" + in_missing + "\". No such file or directory");
 
     std::string read_only = dir.write("ro.jpg", "keep");
     ::chmod(read_only.c_str(), 0444);
-    EXPECT_EQ(message_of([&] { write_file(read_only, "x", 1); }),
+    EXPECT_EQ(failure_of([&] { write_file(read_only, "x", 1); }),
               "Cannot create file \"" + read_only + "\". Permission denied");
     EXPECT_EQ(read_bytes(read_only), std::vector<std::uint8_t>({'k', 'e', 'e', 'p'}));
 
     std::filesystem::create_directory(dir.file("d.jpg"));
-    EXPECT_EQ(message_of([&] { write_file(dir.file("d.jpg"), "x", 1); }),
+    EXPECT_EQ(failure_of([&] { write_file(dir.file("d.jpg"), "x", 1); }),
               "Cannot create file \"" + dir.file("d.jpg") + "\". Is a directory");
 
     std::string source = dir.write("photo.bmp", "only copy");
-    EXPECT_EQ(message_of([&] { write_file(dir.path().string() + "/./photo.bmp", "x", 1, source); }),
+    EXPECT_EQ(failure_of([&] { write_file(dir.path().string() + "/./photo.bmp", "x", 1, source); }),
               "Cannot create file \"" + dir.path().string() +
                   "/./photo.bmp\". The output file is the source file");
     EXPECT_EQ(read_bytes(source).size(), 9u);
