@@ -54,6 +54,9 @@
 namespace quillora {
 namespace {
 
+// The most paths a directory search hands to the list at once.
+constexpr std::size_t kSearchBatch = 512;
+
 // Tabs with narrow side margins, so the four modes fit the strip's width
 // with the style's own look.
 class TabStyle : public QProxyStyle {
@@ -484,8 +487,9 @@ void Tform_principal::directory_search(bool subdirectories) {
     buscar_->begin(QString::fromStdString(masks_field), this);
     // Only the wait window responds while the search runs.
     const auto disabled = disable_other_windows(buscar_.get());
-    // Found paths go to the list in small batches, at most 20 ms apart, so a
-    // large tree does not relayout the list once per file.
+    // Found paths go to the list in batches (at most 20 ms apart and at most
+    // kSearchBatch paths each), so a large tree does not relayout the list
+    // once per file and the list keeps up with the search.
     std::vector<std::string> found;
     QElapsedTimer since_flush;
     since_flush.start();
@@ -498,7 +502,7 @@ void Tform_principal::directory_search(bool subdirectories) {
     callbacks.begin_dir = [this](const std::string& dir) { buscar_->scanning(dir); };
     callbacks.found = [&](const std::string& path) { found.push_back(path); };
     callbacks.progress = [&] {
-        if (!found.empty() && since_flush.elapsed() >= 20)
+        if (found.size() >= kSearchBatch || (!found.empty() && since_flush.elapsed() >= 20))
             flush();
         return buscar_->responsive();
     };

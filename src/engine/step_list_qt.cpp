@@ -27,6 +27,7 @@ void StepList::set_line(int k, const QString& text) {
 void StepList::tick(int k) {
     ticked_.at(static_cast<std::size_t>(k)) = true;
     repaint();
+    emit line_ticked(k);
 }
 
 void StepList::open_all() {

@@ -25,6 +25,10 @@ class StepList : public QWidget {
     // The top of line k: 12 + k * (text height + 12).
     int line_top(int k) const;
 
+  signals:
+    // Line k has just been ticked and repainted.
+    void line_ticked(int k);
+
   protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -8,13 +8,13 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTimer>
 #include <filesystem>
 
 #include "app/frm_principal.h"
 #include "app/frm_sobre.h"
 #include "app/maker.h"
 #include "support/qt_print.h"
+#include "support/when_shown.h"
 
 namespace quillora {
 namespace {
@@ -67,9 +67,9 @@ TEST(AboutBox, ContentLinkAndClose) {
     EXPECT_EQ(opened.urls[0], QUrl(kMakerPage));
 
     bool shown = false;
-    QTimer::singleShot(10, [&] {
-        shown = QApplication::activeModalWidget() == about;
-        about->findChild<QPushButton*>("btok")->click();
+    testing::WhenShown<QDialog> answer([&](QDialog* modal) {
+        shown = modal == about;
+        modal->findChild<QPushButton*>("btok")->click();
     });
     window.findChild<QAction*>("Sobre1")->trigger();
     EXPECT_TRUE(shown);

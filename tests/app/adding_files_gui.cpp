@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
-#include <QTimer>
 #include <filesystem>
 
 #include "app/action_table_qt.h"
@@ -22,21 +21,13 @@
 #include "support/qt_print.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
+#include "support/when_shown.h"
 
 namespace quillora {
 namespace {
 
 using testing::TempDir;
-
-// Answers the next modal dialog of type T once it is up.
-template <class T>
-void when_shown(std::function<void(T*)> answer) {
-    QTimer::singleShot(10, [answer] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
-            return answer(dialog);
-        when_shown<T>(answer);
-    });
-}
+using testing::when_shown;
 
 class AddingFiles : public ::testing::Test {
   protected:
@@ -200,20 +191,25 @@ TEST_F(AddingFiles, SearchOfAMissingFolderAddsNothing) {
 }
 
 TEST_F(AddingFiles, CancelledSearchKeepsWhatItFound) {
-    // Enough folders for the search to outlast the first turn of the event loop.
+    // More files than one batch of found paths holds.
     for (int d = 0; d < 1500; ++d) {
         const std::string sub = "d" + std::to_string(d);
         std::filesystem::create_directory(dir.file(sub));
         for (int f = 0; f < 2; ++f)
             dir.write(sub + "/f" + std::to_string(f) + ".bmp", "x");
     }
-    QTimer press;
-    QObject::connect(&press, &QTimer::timeout, [this] {
-        if (window->buscar()->searching())
-            window->buscar()->findChild<QPushButton*>("bt_cancel")->click();
-    });
-    press.start(1);
+    // Cancel is pressed as soon as the first batch reaches the list, while
+    // the search still runs.
+    int searching_when_added = 0;
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted,
+                     [this, &searching_when_added] {
+                         if (!window->buscar()->searching())
+                             return;
+                         ++searching_when_added;
+                         window->buscar()->findChild<QPushButton*>("bt_cancel")->click();
+                     });
     add(true, true);
+    EXPECT_EQ(searching_when_added, 1);
     EXPECT_GT(list->count(), 0);
     EXPECT_LT(list->count(), 3000);
     EXPECT_EQ(window->findChild<QLabel*>("total_arquivos")->text(),

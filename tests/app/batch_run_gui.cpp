@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTimer>
 #include <filesystem>
 
 #include "app/action_table_qt.h"
@@ -117,7 +116,11 @@ TEST_F(BatchRun, WindowDuringTheRun) {
 
 TEST_F(BatchRun, CancelDuringTheOpeningStepsConvertsNothing) {
     window->append(pictures(3));
-    QTimer::singleShot(20, [this] { cancel(); });
+    // Cancel as the first opening step is ticked, before any file.
+    QObject::connect(window->progresso()->steps(), &StepList::line_ticked, [this](int k) {
+        if (k == 0)
+            cancel();
+    });
     start();
     EXPECT_EQ(outputs(), 0);
     EXPECT_TRUE(window->isEnabled());

@@ -2,11 +2,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QTimer>
 
 #include "app/frm_principal.h"
 #include "platform/display.h"
 #include "support/stored_settings.h"
+#include "support/when_shown.h"
 #include "tools/frm_screen.h"
 
 namespace quillora {
@@ -22,8 +22,8 @@ TEST(CaptureButton, ShowsTheViewerCentredOnTheMainWindowAndEmptiesItOnClose) {
     ASSERT_TRUE(viewer);
     EXPECT_TRUE(viewer->isHidden());
     bool shown = false;
-    QTimer::singleShot(0, [&] {
-        shown = QApplication::activeModalWidget() == viewer;
+    testing::WhenShown<QWidget> answer([&](QWidget* modal) {
+        shown = modal == viewer;
         // Within the frame's few pixels, unknown before the viewer first shows.
         EXPECT_LE(
             (viewer->frameGeometry().center() - window.frameGeometry().center()).manhattanLength(),

@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTextEdit>
-#include <QTimer>
 #include <cstdio>
 
 #include "app/frm_erro.h"
@@ -13,6 +12,7 @@
 #include "settings/settings_store.h"
 #include "support/qt_print.h"
 #include "support/stored_settings.h"
+#include "support/when_shown.h"
 
 namespace quillora {
 namespace {
@@ -53,12 +53,10 @@ TEST(SettingsAtStart, DefaultsWithoutSettings) {
 void start_with_a_bad_colour() {
     StoredSettings stored;
     stored.store().write_text("ListCor1", "vermelho");
-    QTimer::singleShot(50, [] {
-        if (auto* report = qobject_cast<TFormErro*>(QApplication::activeModalWidget())) {
-            std::fprintf(stderr, "report[%s]\n",
-                         qPrintable(report->findChild<QTextEdit*>("mensagem")->toPlainText()));
-            report->accept();
-        }
+    testing::WhenShown<TFormErro> answer([](TFormErro* report) {
+        std::fprintf(stderr, "report[%s]\n",
+                     qPrintable(report->findChild<QTextEdit*>("mensagem")->toPlainText()));
+        report->accept();
     });
     try {
         Tform_principal window;

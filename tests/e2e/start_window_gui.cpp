@@ -122,8 +122,10 @@ TEST(StartWindow, MainWindowAppearsAndCloses) {
     const std::string name = ":" + number;
     Child server({xvfb, name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {});
     ASSERT_TRUE(server.started());
+    // The limits below only keep a broken display or program from hanging the
+    // run; each is many times what the step takes on a slow machine.
     Display* display = nullptr;
-    for (int i = 0; i < 100 && !display; ++i) {
+    for (int i = 0; i < 1200 && !display; ++i) {
         std::this_thread::sleep_for(50ms);
         display = XOpenDisplay(name.c_str());
     }
@@ -133,7 +135,7 @@ TEST(StartWindow, MainWindowAppearsAndCloses) {
     Child program({QUILLORA_EXE}, {"DISPLAY=" + name, "QT_QPA_PLATFORM=xcb"});
     ASSERT_TRUE(program.started());
     std::optional<Window> window;
-    for (int i = 0; i < 400 && !window; ++i) {
+    for (int i = 0; i < 2400 && !window; ++i) {
         std::this_thread::sleep_for(50ms);
         window = find_window(display, "Quillora 1.0");
     }
@@ -148,7 +150,7 @@ TEST(StartWindow, MainWindowAppearsAndCloses) {
     close.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, *window, False, NoEventMask, &close);
     XFlush(display);
-    EXPECT_EQ(program.wait(10s), std::optional<int>(0));
+    EXPECT_EQ(program.wait(60s), std::optional<int>(0));
     XCloseDisplay(display);
 }
 

@@ -7,8 +7,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -157,13 +157,20 @@ class Endless final : public files::DirectoryEntries {
     long count_ = 0;
 };
 
+// Runs after each found path, when set.
+std::function<void()> callbacks_found_hook;
+
 // Runs a search with the window as the program does.
 SearchEnd run_search(Tform_buscar& window, const std::string& root, std::vector<std::string>& found,
                      const OpenDirectory& open = {}) {
     window.begin("*.bmp");
     SearchCallbacks callbacks;
     callbacks.begin_dir = [&](const std::string& dir) { window.scanning(dir); };
-    callbacks.found = [&](const std::string& path) { found.push_back(path); };
+    callbacks.found = [&](const std::string& path) {
+        found.push_back(path);
+        if (callbacks_found_hook)
+            callbacks_found_hook();
+    };
     callbacks.progress = [&] { return window.responsive(); };
     const SearchEnd end = search_directory(root, {"*.bmp"}, true, callbacks, open);
     window.end();
@@ -172,11 +179,15 @@ SearchEnd run_search(Tform_buscar& window, const std::string& root, std::vector<
 
 TEST_F(SearchWindow, CancelReachesARunningSearch) {
     std::vector<std::string> found;
-    // The click arrives as the user's would: through the events the search
-    // lets through.
-    QTimer::singleShot(30, cancel, &QPushButton::click);
+    // The click is posted once the search has begun to list, and arrives as
+    // the user's would: through the events the search lets through.
+    callbacks_found_hook = [&] {
+        if (found.size() == 1)
+            QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
+    };
     const SearchEnd end = run_search(
         *window, "/endless", found, [](const std::string&) { return std::make_unique<Endless>(); });
+    callbacks_found_hook = nullptr;
     EXPECT_EQ(end, SearchEnd::Cancelled);
     EXPECT_FALSE(found.empty());
     EXPECT_LT(static_cast<long>(found.size()), Endless::kLimit);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/failure_of.h"
+#include "support/ordinary_user.h"
 #include "support/temp_dir.h"
 
 namespace quillora::filelist {
@@ -165,17 +166,18 @@ TEST(ListFile, AFailedSaveLeavesTheOldFileAndNoTemporaryFile) {
 }
 
 TEST(ListFile, AFolderThatCannotBeWrittenKeepsTheOldList) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "the superuser writes any folder";
     TempDir dir;
     std::filesystem::create_directory(dir.file("locked"));
     const std::string file = dir.write("locked/list.lai", "the old list");
     ::chmod(dir.file("locked").c_str(), 0555);
-    EXPECT_EQ(failure_of([&] {
-                  save_list_file(file, Mode::BmpToJpeg, std::vector<std::string>{"/a.bmp"});
-              }),
-              "Unable to write to " + file);
+    const auto seen = testing::as_ordinary_user(dir.path(), [&] {
+        return failure_of(
+            [&] { save_list_file(file, Mode::BmpToJpeg, std::vector<std::string>{"/a.bmp"}); });
+    });
     ::chmod(dir.file("locked").c_str(), 0755);
+    if (!seen)
+        GTEST_SKIP() << "no process without privileges could run here";
+    EXPECT_EQ(*seen, "Unable to write to " + file);
     EXPECT_EQ(read_text(file), "the old list");
     EXPECT_EQ(std::filesystem::directory_iterator(dir.file("locked"))->path().filename(),
               "list.lai");

@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QTabWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +24,7 @@
 #include "support/qt_print.h"
 #include "support/scripted_dialogs.h"
 #include "support/stored_settings.h"
+#include "support/when_shown.h"
 
 namespace quillora {
 namespace {
@@ -61,12 +61,11 @@ class OptionsDialog : public ::testing::Test {
     // dialog is closed by `act`. False when no options dialog came up.
     bool open_options(const std::function<void(Tform_config&)>& act) {
         bool seen = false;
-        QTimer::singleShot(0, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
+        testing::WhenShown<QWidget> answer([&](QWidget* modal) {
             if (auto* dialog = qobject_cast<Tform_config*>(modal)) {
                 seen = true;
                 act(*dialog);
-            } else if (modal) {
+            } else {
                 modal->close();
             }
         });

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
-#include <QTimer>
 #include <filesystem>
 
 #include "app/action_table_qt.h"
@@ -16,6 +15,7 @@
 #include "support/qt_print.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
+#include "support/when_shown.h"
 #include "tools/frm_executavel.h"
 
 namespace quillora {
@@ -116,9 +116,7 @@ TEST_F(IconDialog, EveryOpeningStartsAfresh) {
     window.show();
     std::vector<QString> names;
     for (int round = 0; round < 2; ++round) {
-        QTimer::singleShot(10, [&] {
-            auto* opened = qobject_cast<Tform_executavel*>(QApplication::activeModalWidget());
-            ASSERT_TRUE(opened);
+        testing::WhenShown<Tform_executavel> answer([&](Tform_executavel* opened) {
             names.push_back(opened->findChild<QLineEdit*>("nomearquivo")->text());
             dialogs.executable = QString::fromStdString(kThreeGroups);
             opened->findChild<QAbstractButton*>("bt_open")->click();
