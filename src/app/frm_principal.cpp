@@ -26,6 +26,7 @@
 #include "app/frm_sobre.h"
 #include "app/maker.h"
 #include "app/progress_bar_qt.h"
+#include "engine/batch_run_qt.h"
 #include "engine/converters.h"
 #include "engine/frm_carregar.h"
 #include "engine/frm_progresso.h"
@@ -426,22 +427,37 @@ void Tform_principal::acao_converterExecute() {
         steps->tick(line);
     }
 
-    const std::string directory =
-        paths::with_separator(ui_->diretorio_salvar->text().toLocal8Bit().toStdString());
-    const Mode mode = current_mode();
-    std::string previous_name;
-    for (int i = 0; i < n; ++i) {
-        QCoreApplication::processEvents();
-        if (cancel_)
-            break;
-        progress_->setValue(i * 100 / n);
-        progress_->set_caption(QString::fromLocal8Bit(previous_name.c_str()));
-        const std::string source = path_at(list, i);
-        convert_file(mode, source, directory + std::string(paths::base_name(source)));
-        previous_name = std::string(paths::file_name(source));
+    // The files convert on worker threads; this thread shows how far the list
+    // has got (counted over files finished in list order), answers Cancel and
+    // repaints meanwhile.
+    const BatchPlan plan = plan_batch(current_mode(), list_paths(list),
+                                      ui_->diretorio_salvar->text().toLocal8Bit().toStdString());
+    BatchOptions options = batch_options_;
+    options.stop_when_output_folder_fails = true;
+    QStringList failures;
+    auto finished = [&](const FileResult& result) {
+        const BatchEntry& entry = plan.entries[result.index];
+        if (result.outcome == FileOutcome::Failed) {
+            failures << QString::fromLocal8Bit(entry.source.c_str()) + ": " +
+                            QString::fromLocal8Bit(result.message.c_str());
+        }
+        const int next = static_cast<int>(result.index) + 1;
+        if (next < n) {
+            progress_->setValue(next * 100 / n);
+            progress_->set_caption(
+                QString::fromLocal8Bit(std::string(paths::file_name(entry.source)).c_str()));
+        }
+    };
+    bool stopped = cancel_;
+    if (!stopped) {
+        progress_->setValue(0);
+        progress_->set_caption(QString());
+        const BatchSummary summary =
+            run_batch_processing_events(plan, options, finished, [this] { return cancel_.load(); });
+        stopped = summary.cancelled || summary.output_folder_failed;
     }
 
-    if (!cancel_) {
+    if (!stopped) {
         responsive_wait(pacing_second());
         steps->tick(4);
         responsive_wait(pacing_second());
@@ -454,6 +470,12 @@ void Tform_principal::acao_converterExecute() {
     progresso_->close();
     progress_->set_caption(QString());
     progress_->setValue(0);
+    if (!failures.isEmpty()) {
+        dialogs().warn_list(
+            this, QString::fromUtf8(kProgramTitle),
+            QString::fromUtf8("%1 arquivo(s) não foram convertidos:").arg(failures.size()),
+            failures);
+    }
 }
 
 void Tform_principal::acao_definirExecute() {

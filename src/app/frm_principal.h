@@ -5,10 +5,12 @@
 
 #include <QMainWindow>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/batch_run.h"
 #include "engine/modes.h"
 #include "settings/settings_store.h"
 
@@ -60,6 +62,9 @@ class Tform_principal : public QMainWindow {
     Tform_buscar* buscar() const { return buscar_.get(); }
     Tform_progresso* progresso() const { return progresso_.get(); }
     bool cancel_flag() const { return cancel_; }
+    // How a batch run converts: the number of workers (0: one per processor)
+    // and the hooks tests use.
+    BatchOptions& batch_options() { return batch_options_; }
 
     // Services of the source list.
     std::vector<std::string> shown_list() const;
@@ -124,7 +129,9 @@ class Tform_principal : public QMainWindow {
     // window is disabled during a run.
     std::unique_ptr<Tform_progresso> progresso_;
     std::unique_ptr<Tform_buscar> buscar_;
-    bool cancel_ = false;
+    // Read by the batch run's workers between files.
+    std::atomic<bool> cancel_{false};
+    BatchOptions batch_options_;
 
     settings::SettingsStore REG_;
     std::string descriptor_;

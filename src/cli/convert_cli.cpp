@@ -1,17 +1,11 @@
 #include "cli/convert_cli.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
-#include <filesystem>
-#include <map>
-#include <mutex>
-#include <numeric>
 #include <optional>
 #include <ostream>
-#include <thread>
 
-#include "engine/converters.h"
+#include "engine/batch_run.h"
 #include "engine/modes.h"
 #include "filelist/list_file.h"
 #include "platform/display.h"
@@ -148,58 +142,12 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
     return options;
 }
 
-// Groups the files whose conversions touch a common file (two sources with
-// one output name, or one file's output being another's source). A group is
-// converted in list order by one worker, so the results do not depend on
-// how many files are converted at once.
-std::vector<std::vector<std::size_t>> conflict_groups(const std::vector<std::string>& sources,
-                                                      const std::vector<std::string>& outputs) {
-    const std::size_t n = sources.size();
-    std::vector<std::size_t> parent(n);
-    std::iota(parent.begin(), parent.end(), 0);
-    auto find = [&parent](std::size_t i) {
-        while (parent[i] != i)
-            i = parent[i] = parent[parent[i]];
-        return i;
-    };
-    auto key = [](const std::string& path) {
-        std::error_code ec;
-        auto canonical = std::filesystem::weakly_canonical(path, ec);
-        return ec ? path : canonical.string();
-    };
-    std::map<std::string, std::size_t> owner;
-    auto claim = [&](const std::string& path, std::size_t i) {
-        auto [it, fresh] = owner.emplace(key(path), i);
-        if (!fresh) {
-            std::size_t a = find(it->second), b = find(i);
-            parent[std::max(a, b)] = std::min(a, b);
-        }
-    };
-    for (std::size_t i = 0; i < n; ++i) {
-        claim(sources[i], i);
-        claim(outputs[i], i);
-    }
-    std::map<std::size_t, std::vector<std::size_t>> groups;
-    for (std::size_t i = 0; i < n; ++i)
-        groups[find(i)].push_back(i);
-    std::vector<std::vector<std::size_t>> result;
-    result.reserve(groups.size());
-    for (auto& [root, members] : groups)
-        result.push_back(std::move(members));
-    return result;  // ordered by each group's first file
-}
-
 // One line per failure: line breaks inside a message become blanks.
 std::string one_line(std::string text) {
     std::replace_if(
         text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return text;
 }
-
-struct Outcome {
-    enum State { Pending, Converted, Skipped, Failed } state = Pending;
-    std::string message;
-};
 
 }  // namespace
 
@@ -233,70 +181,25 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
 
     display::set_screen_depth(options.screen_depth);
-    const std::size_t n = options.files.size();
-    std::vector<std::string> stems(n), outputs(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        stems[i] = output_stem(options.files[i], options.output);
-        outputs[i] = stems[i] + std::string(mode_info(options.mode).output_extension);
-    }
-    const auto groups = conflict_groups(options.files, outputs);
-
-    std::vector<Outcome> outcomes(n);
-    std::mutex report_lock;
-    std::size_t next_report = 0;
-    std::size_t counts[4] = {};
-    // Reports finished files in list order, as soon as all before them are done.
-    auto report = [&](std::size_t i, Outcome outcome) {
-        std::lock_guard lock(report_lock);
-        outcomes[i] = std::move(outcome);
-        while (next_report < n && outcomes[next_report].state != Outcome::Pending) {
-            const Outcome& done = outcomes[next_report];
-            ++counts[done.state];
-            if (done.state == Outcome::Failed) {
-                err << "quillora-convert: " << options.files[next_report] << ": "
-                    << one_line(done.message) << "\n";
-                err.flush();
-            }
-            ++next_report;
+    const BatchPlan plan = plan_batch(options.mode, options.files, options.output);
+    BatchOptions batch;
+    batch.workers = options.jobs;
+    BatchCallbacks callbacks;
+    callbacks.finished = [&](const FileResult& result) {
+        if (result.outcome == FileOutcome::Failed) {
+            err << "quillora-convert: " << plan.entries[result.index].source << ": "
+                << one_line(result.message) << "\n";
+            err.flush();
         }
     };
-
-    std::atomic<std::size_t> next_group{0};
-    auto worker = [&] {
-        for (std::size_t g; (g = next_group.fetch_add(1)) < groups.size();) {
-            for (std::size_t i : groups[g]) {
-                Outcome outcome;
-                try {
-                    outcome.state = convert_file(options.mode, options.files[i], stems[i]) ==
-                                            ConvertResult::Converted
-                                        ? Outcome::Converted
-                                        : Outcome::Skipped;
-                } catch (const Error& e) {
-                    outcome = {Outcome::Failed, e.what()};
-                } catch (const std::bad_alloc&) {
-                    outcome = {Outcome::Failed, std::string(kOutOfResources)};
-                } catch (const std::exception& e) {
-                    outcome = {Outcome::Failed, e.what()};
-                }
-                report(i, std::move(outcome));
-            }
-        }
+    callbacks.fewer_workers = [&](unsigned started, unsigned asked) {
+        err << "quillora-convert: only " << started << " of " << asked
+            << " workers could be started; converting with " << started << "\n";
     };
-
-    unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-    jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, groups.size()));
-    if (jobs <= 1) {
-        worker();
-    } else {
-        std::vector<std::jthread> threads;
-        threads.reserve(jobs);
-        for (unsigned t = 0; t < jobs; ++t)
-            threads.emplace_back(worker);
-    }
-
-    err << counts[Outcome::Converted] << " converted, " << counts[Outcome::Skipped] << " skipped, "
-        << counts[Outcome::Failed] << " failed\n";
-    return counts[Outcome::Failed] > 0 ? 1 : 0;
+    const BatchSummary summary = run_batch(plan, batch, callbacks);
+    err << summary.converted << " converted, " << summary.skipped << " skipped, " << summary.failed
+        << " failed\n";
+    return summary.failed > 0 ? 1 : 0;
 }
 
 }  // namespace quillora::cli

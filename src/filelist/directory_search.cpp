@@ -133,7 +133,7 @@ class Walk {
             if (entry_.directory) {
                 if (subdirectories_ && entry_.name != "." && entry_.name != "..")
                     subdirs.push_back(entry_.name);
-            } else if (matches_any(masks_, entry_.name) && callbacks_.found) {
+            } else if (!entry_.special && matches_any(masks_, entry_.name) && callbacks_.found) {
                 callbacks_.found(dir + entry_.name);
             }
         }

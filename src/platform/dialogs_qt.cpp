@@ -1,14 +1,20 @@
 #include "platform/dialogs_qt.h"
 
 #include <QColorDialog>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
 
 namespace quillora {
 
@@ -27,6 +33,49 @@ QString qt_file_filter(const QString& filter) {
 }
 
 namespace {
+
+// A warning and, below it, the lines it is about, read-only but selectable.
+class ListWarning : public QDialog {
+  public:
+    ListWarning(QWidget* parent, const QString& title, const QString& text,
+                const QStringList& lines)
+        : QDialog(parent) {
+        setWindowTitle(title);
+        setObjectName("lista_falhas");
+        auto* icon = new QLabel(this);
+        const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+        icon->setPixmap(
+            style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this).pixmap(size, size));
+        auto* label = new QLabel(text, this);
+        label->setObjectName("texto");
+        auto* list = new QPlainTextEdit(this);
+        list->setObjectName("linhas");
+        list->setReadOnly(true);
+        list->setLineWrapMode(QPlainTextEdit::NoWrap);
+        list->setPlainText(lines.join('\n'));
+        list->setMinimumSize(480, 160);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+        QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+        ok->setDefault(true);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        auto* layout = new QGridLayout(this);
+        layout->addWidget(icon, 0, 0, Qt::AlignTop);
+        layout->addWidget(label, 0, 1);
+        layout->addWidget(list, 1, 1);
+        layout->addWidget(buttons, 2, 0, 1, 2);
+        ok->setFocus();
+    }
+
+  protected:
+    // Enter closes the box wherever the focus is; the lines stay as they are.
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            accept();
+            return;
+        }
+        QDialog::keyPressEvent(event);
+    }
+};
 
 const QString kListFilter = QStringLiteral("Lista de Arquivos de Imagens (*.lai)");
 
@@ -147,6 +196,11 @@ class QtDialogs final : public Dialogs {
     }
     void warn(QWidget* parent, const QString& title, const QString& text) override {
         QMessageBox::warning(parent, title, text);
+    }
+    void warn_list(QWidget* parent, const QString& title, const QString& text,
+                   const QStringList& lines) override {
+        ListWarning box(parent, title, text, lines);
+        box.exec();
     }
 };
 

@@ -52,6 +52,10 @@ class Dialogs {
     virtual std::optional<QColor> pick_colour(QWidget* parent, const QColor& initial) = 0;
     // A warning with an OK button.
     virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
+    // A warning followed by a list of lines the user can scroll, select and
+    // copy, with an OK button that Enter presses.
+    virtual void warn_list(QWidget* parent, const QString& title, const QString& text,
+                           const QStringList& lines) = 0;
 };
 
 // A filter in the "description|*.a;*.b" form as Qt's file dialogs take it:

@@ -48,17 +48,43 @@ bool DirListing::next(DirEntry& entry) {
     entry.name.assign(d->d_name);
     entry.hidden = d->d_name[0] == '.';
     entry.system = false;
+    entry.directory = false;
+    entry.special = false;
+    mode_t kind = 0;
 #ifdef DT_DIR
-    if (d->d_type != DT_UNKNOWN) {
-        entry.directory = d->d_type == DT_DIR;
-        return true;
+    switch (d->d_type) {
+        case DT_DIR:
+            entry.directory = true;
+            return true;
+        case DT_REG:
+            return true;
+        case DT_LNK:
+            kind = S_IFLNK;
+            break;
+        case DT_UNKNOWN:
+            break;
+        default:
+            entry.special = true;
+            return true;
     }
 #endif
-    // The file system does not tell the kind in the listing: ask, without
-    // following a link. An entry that vanished meanwhile counts as a file.
     struct stat st;
-    entry.directory =
-        ::fstatat(::dirfd(dir_), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+    if (kind == 0) {
+        // The file system does not tell the kind in the listing: ask, without
+        // following a link. An entry that vanished meanwhile counts as a file.
+        if (::fstatat(::dirfd(dir_), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return true;
+        kind = st.st_mode & S_IFMT;
+    }
+    if (kind == S_IFDIR) {
+        entry.directory = true;
+    } else if (kind == S_IFLNK) {
+        // A link is never followed into, and is taken only when it leads to a
+        // regular file.
+        entry.special = ::fstatat(::dirfd(dir_), d->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode);
+    } else {
+        entry.special = kind != S_IFREG;
+    }
     return true;
 }
 

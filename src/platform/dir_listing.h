@@ -18,6 +18,10 @@ struct DirEntry {
     bool hidden = false;
     // POSIX has no system attribute: always false.
     bool system = false;
+    // Neither a directory nor a file that can be read as one: a pipe, a
+    // socket, a device, or a link that leads to no regular file (a link to a
+    // folder, a dangling link).
+    bool special = false;
 };
 
 // How opening a directory for listing went.

@@ -51,11 +51,14 @@ std::string system_error_text(int err) {
 }
 
 void fail_cannot_open(const std::string& path, int err, SourcePlace where) {
-    throw Error("Cannot open file \"" + path + "\". " + system_error_text(err), where);
+    fail_cannot_open(path, system_error_text(err), where);
 }
 
-void fail_cannot_create(const std::string& path, const std::string& reason,
-                        SourcePlace where) {
+void fail_cannot_open(const std::string& path, const std::string& reason, SourcePlace where) {
+    throw Error("Cannot open file \"" + path + "\". " + reason, where);
+}
+
+void fail_cannot_create(const std::string& path, const std::string& reason, SourcePlace where) {
     throw Error("Cannot create file \"" + path + "\". " + reason, where);
 }
 

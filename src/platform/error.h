@@ -26,8 +26,7 @@ struct SourcePlace {
 
 class Error : public std::runtime_error {
   public:
-    explicit Error(const std::string& message,
-                   SourcePlace where = SourcePlace::current());
+    explicit Error(const std::string& message, SourcePlace where = SourcePlace::current());
 
     // A stable 32-bit identification of the raising place (file, line, function).
     std::uint32_t place() const noexcept { return place_; }
@@ -43,6 +42,8 @@ std::string system_error_text(int err);
 
 // "Cannot open file "%s". %s"
 [[noreturn]] void fail_cannot_open(const std::string& path, int err,
+                                   SourcePlace where = SourcePlace::current());
+[[noreturn]] void fail_cannot_open(const std::string& path, const std::string& reason,
                                    SourcePlace where = SourcePlace::current());
 // "Cannot create file "%s". %s"
 [[noreturn]] void fail_cannot_create(const std::string& path, const std::string& reason,

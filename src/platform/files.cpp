@@ -19,6 +19,23 @@ bool exists(const std::string& path) noexcept {
     return !path.empty() && ::lstat(path.c_str(), &st) == 0;
 }
 
+bool missing(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0)
+        return false;
+    const int err = path.empty() ? ENOENT : errno;
+    if (err == ENOENT || err == ENOTDIR)
+        return true;
+    fail_cannot_open(path, err);
+}
+
+bool usable_folder(const std::string& path) noexcept {
+    struct stat st;
+    const std::string folder = path.empty() ? std::string(".") : path;
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 // ---------------------------------------------------------------------------
 
 std::size_t MemoryReader::read(void* buffer, std::size_t n) {
@@ -38,7 +55,8 @@ std::uint64_t MemoryReader::skip(std::uint64_t n) {
 }
 
 InputFile::InputFile(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a named pipe would wait for a writer.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         fail_cannot_open(path, errno);
     struct stat st;
@@ -47,11 +65,15 @@ InputFile::InputFile(const std::string& path) : path_(path) {
         ::close(fd_);
         fail_cannot_open(path, err);
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) {
         ::close(fd_);
-        fail_cannot_open(path, EISDIR);
+        if (S_ISDIR(st.st_mode))
+            fail_cannot_open(path, EISDIR);
+        fail_cannot_open(path, kNotRegularFile);
     }
-    size_ = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    // Regular files never block; reads go back to the normal mode.
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    size_ = static_cast<std::uint64_t>(st.st_size);
 }
 
 InputFile::~InputFile() {

@@ -13,6 +13,15 @@ namespace quillora::files {
 // exactly this path.
 bool exists(const std::string& path) noexcept;
 
+// True when nothing is at this path (or a folder on the way is missing or is
+// a file). Any other reason the path cannot be looked at (no permission to
+// enter a folder, a loop of links, an I/O error) is no proof that the file is
+// missing: it fails with "Cannot open file "%s". %s".
+bool missing(const std::string& path);
+
+// True when this folder exists and the program may create files in it.
+bool usable_folder(const std::string& path) noexcept;
+
 // A sequence of bytes read from the front: a file or a block of memory.
 class Reader {
   public:
@@ -40,7 +49,9 @@ class MemoryReader final : public Reader {
     std::size_t position_ = 0;
 };
 
-// A file opened for reading. Fails with "Cannot open file "%s". %s".
+// A regular file (or a link to one) opened for reading. Fails with "Cannot
+// open file "%s". %s"; anything else (a pipe, a device, a socket) fails with
+// the reason kNotRegularFile at once, without waiting for a writer.
 class InputFile final : public Reader {
   public:
     explicit InputFile(const std::string& path);
@@ -96,6 +107,9 @@ class OutputFile {
 // Writes a whole file atomically.
 void write_file(const std::string& path, const void* data, std::size_t n,
                 const std::string& source = {});
+
+// The reason given for a path that is neither a regular file nor a folder.
+inline constexpr const char* kNotRegularFile = "Not a regular file";
 
 // The default reason text when the target is the source itself.
 inline constexpr const char* kOutputIsSource = "The output file is the source file";

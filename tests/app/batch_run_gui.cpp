@@ -5,6 +5,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <filesystem>
+#include <map>
+#include <thread>
 
 #include "app/action_table_qt.h"
 #include "app/frm_principal.h"
@@ -16,6 +18,7 @@
 #include "platform/wait_qt.h"
 #include "support/fixtures.h"
 #include "support/qt_print.h"
+#include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
 
 namespace quillora {
@@ -59,6 +62,7 @@ class BatchRun : public ::testing::Test {
     void cancel() { window->progresso()->findChild<QPushButton*>("bt_cancel")->click(); }
 
     TempDir dir;
+    testing::ScriptedDialogs dialogs;
     std::unique_ptr<Tform_principal> window;
     QLineEdit* output = nullptr;
     std::vector<int> positions;
@@ -131,14 +135,15 @@ TEST_F(BatchRun, CancelDuringTheOpeningStepsConvertsNothing) {
 TEST_F(BatchRun, CancelDuringTheThirdOfFiveFiles) {
     window->append(pictures(5));
     bool ticked_closing = false;
-    QObject::connect(window->progress_bar(), &ProgressoBar::caption_changed,
-                     [this](const QString& c) {
-                         if (c == "p1.bmp")
-                             cancel();  // the third file is about to be converted
-                     });
-    QObject::connect(window->progress_bar(), &QProgressBar::valueChanged, [&] {
-        ticked_closing = ticked_closing || window->progresso()->steps()->ticked(4);
-    });
+    // Cancel is clicked, on the window's thread, as the third file starts.
+    window->batch_options().workers = 1;
+    window->batch_options().starting = [this](std::size_t i) {
+        if (i == 2)
+            QMetaObject::invokeMethod(
+                window.get(), [this] { cancel(); }, Qt::BlockingQueuedConnection);
+    };
+    QObject::connect(window->progresso()->steps(), &StepList::line_ticked,
+                     [&](int k) { ticked_closing = ticked_closing || k >= 4; });
     start();
     EXPECT_EQ(outputs(), 3);
     EXPECT_TRUE(files::exists(dir.file("out/p2.jpg")));
@@ -146,6 +151,96 @@ TEST_F(BatchRun, CancelDuringTheThirdOfFiveFiles) {
     EXPECT_FALSE(ticked_closing);
     EXPECT_TRUE(window->isEnabled());
     EXPECT_FALSE(window->cancel_flag());
+    EXPECT_TRUE(dialogs.warnings.isEmpty());
+}
+
+// The window's thread runs no conversion: while a file converts, the window
+// repaints and answers.
+TEST_F(BatchRun, FilesConvertOffTheWindowsThread) {
+    window->append(pictures(2));
+    const std::thread::id window_thread = std::this_thread::get_id();
+    std::vector<bool> on_window_thread;
+    bool answered = false;
+    window->batch_options().starting = [&](std::size_t) {
+        on_window_thread.push_back(std::this_thread::get_id() == window_thread);
+        // The window's thread is free to run this while the worker waits.
+        QMetaObject::invokeMethod(
+            window.get(), [&] { answered = true; }, Qt::BlockingQueuedConnection);
+    };
+    start();
+    EXPECT_EQ(on_window_thread, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(outputs(), 2);
+}
+
+// Same-name sources from several folders convert in list order whatever the
+// number of workers: the last one wins, byte for byte.
+TEST_F(BatchRun, OutputsAreTheSameWithAnyNumberOfWorkers) {
+    std::vector<std::string> sources;
+    for (int i = 0; i < 12; ++i) {
+        const std::string folder = dir.file("in" + std::to_string(i % 3));
+        std::filesystem::create_directories(folder);
+        sources.push_back(folder + "/p" + std::to_string(i % 4) + ".bmp");
+        write_bmp(testing::pattern_bitmap(8 + i, 5 + i), sources.back());
+    }
+    std::map<std::string, std::vector<std::uint8_t>> first;
+    for (unsigned workers : {1u, 4u}) {
+        SCOPED_TRACE(workers);
+        std::filesystem::remove_all(dir.file("out"));
+        std::filesystem::create_directory(dir.file("out"));
+        window->findChild<QListWidget*>("lista_arquivos")->clear();
+        window->append(sources);
+        window->batch_options().workers = workers;
+        start();
+        std::map<std::string, std::vector<std::uint8_t>> outputs;
+        for (const auto& e : std::filesystem::directory_iterator(dir.file("out")))
+            outputs[e.path().filename().string()] = testing::read_bytes(e.path().string());
+        EXPECT_EQ(outputs.size(), 4u);
+        if (first.empty())
+            first = outputs;
+        EXPECT_EQ(outputs, first);
+    }
+}
+
+// A file that cannot be converted is listed with its message once the run is
+// over; the others convert and the lists stay as they were.
+TEST_F(BatchRun, FailedFilesAreListedAndTheRunGoesOn) {
+    std::vector<std::string> sources = pictures(5);
+    dir.write("p2.bmp", "this file holds no picture at all");
+    window->append(sources);
+    bool ticked_success = false;
+    QObject::connect(window->progresso()->steps(), &StepList::line_ticked,
+                     [&](int k) { ticked_success = ticked_success || k == 5; });
+    start();
+    EXPECT_EQ(outputs(), 4);
+    EXPECT_FALSE(files::exists(dir.file("out/p2.jpg")));
+    EXPECT_TRUE(ticked_success);
+    EXPECT_EQ(dialogs.warnings,
+              QStringList{QString::fromStdString("1 arquivo(s) não foram convertidos:\n" +
+                                                 sources[2] + ": Bitmap image is not valid")});
+    EXPECT_EQ(window->shown_list(), sources);
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_TRUE(window->progresso()->isHidden());
+}
+
+// When the output folder cannot take files, no later file could succeed: the
+// run stops at the first failure.
+TEST_F(BatchRun, AnUnusableOutputFolderStopsTheRun) {
+    const std::vector<std::string> sources = pictures(4);
+    window->append(sources);
+    output->setText(QString::fromStdString(dir.file("missing")));
+    window->batch_options().workers = 1;
+    bool ticked_closing = false;
+    QObject::connect(window->progresso()->steps(), &StepList::line_ticked,
+                     [&](int k) { ticked_closing = ticked_closing || k >= 4; });
+    start();
+    ASSERT_EQ(dialogs.warnings.size(), 1);
+    EXPECT_EQ(dialogs.warnings[0].toStdString(),
+              "1 arquivo(s) não foram convertidos:\n" + sources[0] + ": Cannot create file \"" +
+                  dir.file("missing/p0.jpg") + "\". No such file or directory");
+    EXPECT_FALSE(ticked_closing);
+    EXPECT_EQ(window->shown_list(), sources);
+    EXPECT_TRUE(window->isEnabled());
 }
 
 TEST_F(BatchRun, EnabledOnlyWithFilesAndAnOutputFolder) {

@@ -45,6 +45,11 @@ struct ScriptedDialogs : Dialogs {
         return colour;
     }
     void warn(QWidget*, const QString&, const QString& text) override { warnings << text; }
+    // Each list warning as its text, then its lines, one per line.
+    void warn_list(QWidget*, const QString&, const QString& text,
+                   const QStringList& lines) override {
+        warnings << (QStringList{text} + lines).join('\n');
+    }
 };
 
 }  // namespace quillora::testing

@@ -1,0 +1,91 @@
+// The batch run: a list of files converted into one output folder, planned
+// once and converted by several workers, each finished file reported in list
+// order. Both the desktop program and quillora-convert convert through it.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/modes.h"
+#include "engine/paths.h"
+
+namespace quillora {
+
+struct BatchEntry {
+    std::string source;  // as listed, used unchanged
+    std::string stem;    // the output folder with its separator and the base name
+    std::string output;  // the stem and the mode's extension
+};
+
+struct BatchPlan {
+    Mode mode = Mode::BmpToJpeg;
+    std::string output_directory;  // as given
+    std::vector<BatchEntry> entries;
+    // The entries whose conversions touch a common file (two sources with
+    // one output name, or an output that is another entry's source), each
+    // group in list order and the groups ordered by their first entry. One
+    // worker converts a group, in order, so the outputs do not depend on how
+    // many files are converted at once.
+    std::vector<std::vector<std::size_t>> groups;
+};
+
+// Plans the conversion of `sources`, in list order, into `output_directory`.
+BatchPlan plan_batch(Mode mode, const std::vector<std::string>& sources,
+                     const std::string& output_directory,
+                     paths::Convention convention = paths::kHost);
+
+enum class FileOutcome {
+    Converted,  // the output was written
+    Skipped,    // a BMP or JPEG source that does not exist
+    Failed,     // `message` says why
+};
+
+struct FileResult {
+    std::size_t index = 0;  // in the plan's entries
+    FileOutcome outcome = FileOutcome::Converted;
+    std::string message;
+};
+
+struct BatchOptions {
+    // How many files are converted at once; 0 means one per processor.
+    unsigned workers = 0;
+    // Start no further file once a conversion failed because the output
+    // folder cannot take files (missing, not a folder, not writable): no
+    // later file could succeed.
+    bool stop_when_output_folder_fails = false;
+    // Called on a worker's thread just before entry `index` converts. The
+    // program sets none; tests use it to act at a known point of a run.
+    std::function<void(std::size_t index)> starting;
+};
+
+struct BatchCallbacks {
+    // Each finished file, in list order, as soon as every file before it in
+    // the list has finished. Calls never overlap; they come from the workers'
+    // threads.
+    std::function<void(const FileResult&)> finished;
+    // Asked before each file starts, from the workers' threads; true starts
+    // no further file (files being converted are finished).
+    std::function<bool()> cancelled;
+    // Called once, before any file starts, when fewer workers could be
+    // started than were asked for.
+    std::function<void(unsigned started, unsigned asked)> fewer_workers;
+};
+
+struct BatchSummary {
+    std::size_t converted = 0;
+    std::size_t skipped = 0;
+    std::size_t failed = 0;
+    std::size_t not_started = 0;  // left when the run was cancelled or stopped
+    bool cancelled = false;
+    bool output_folder_failed = false;
+    unsigned workers = 0;  // how many converted
+};
+
+// Converts the plan. The calling thread is one of the workers; the others
+// are started here and have ended when this returns.
+BatchSummary run_batch(const BatchPlan& plan, const BatchOptions& options,
+                       const BatchCallbacks& callbacks);
+
+}  // namespace quillora
