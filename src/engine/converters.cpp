@@ -22,7 +22,7 @@ Bitmap draw_icon_file(const std::string& source) {
 }  // namespace
 
 ConvertResult convert_bmp_to_jpeg(const std::string& source, const std::string& stem) {
-    if (!files::exists(source))
+    if (files::missing(source))
         return ConvertResult::Skipped;
     Bitmap bitmap = read_bmp(source);
     encode_jpeg(bitmap, stem + ".jpg", source);
@@ -30,7 +30,7 @@ ConvertResult convert_bmp_to_jpeg(const std::string& source, const std::string& 
 }
 
 ConvertResult convert_jpeg_to_bmp(const std::string& source, const std::string& stem) {
-    if (!files::exists(source))
+    if (files::missing(source))
         return ConvertResult::Skipped;
     JpegPicture jpeg = JpegPicture::read(source);
     Bitmap screen = create_screen_bitmap(jpeg.width(), jpeg.height());

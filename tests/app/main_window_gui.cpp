@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
@@ -230,6 +231,19 @@ TEST_F(MainWindow, UnreadablePictureIsReportedAndTheListsStay) {
     EXPECT_EQ(window->findChild<QLabel*>("n_resolucao")->text(), "30 x 20");
     EXPECT_EQ(window->shown_list().size(), 3u);
     EXPECT_TRUE(window->isEnabled());
+}
+
+// Selecting a pipe in the list refuses it at once instead of waiting for a
+// writer.
+TEST_F(MainWindow, APipeInTheListIsRefusedWithoutWaiting) {
+    testing::ScriptedDialogs warnings;
+    const std::string pipe = dir.file("pipe.bmp");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    window->append({pipe});
+    select(0);
+    EXPECT_EQ(warnings.warnings, QStringList{QString::fromStdString("Cannot open file \"" + pipe +
+                                                                    "\". Not a regular file")});
+    EXPECT_EQ(window->shown_list().size(), 1u);
 }
 
 TEST_F(MainWindow, FolderFieldsBrowse) {

@@ -9,6 +9,7 @@
 #include "platform/display.h"
 #include "platform/error.h"
 #include "support/fixtures.h"
+#include "support/ordinary_user.h"
 #include "support/temp_dir.h"
 
 namespace quillora {
@@ -107,6 +108,44 @@ TEST_F(Converters, MissingSources) {
     }
     EXPECT_TRUE(dir.entries() == std::vector<std::string>{"out"});
     EXPECT_TRUE(std::filesystem::is_empty(out()));
+}
+
+// A pipe, a link to a folder or a dangling link in a list fails at once with
+// its reason; nothing waits for a writer, and only a path where nothing is
+// counts as missing.
+TEST_F(Converters, SourcesThatAreNoRegularFiles) {
+    const std::string fifo = dir.file("pipe.bmp");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder"));
+    std::filesystem::create_directory_symlink(dir.file("folder"), dir.file("folder.bmp"));
+    std::filesystem::create_symlink(dir.file("nowhere"), dir.file("dangling.bmp"));
+    const Mode all[] = {Mode::BmpToJpeg, Mode::JpegToBmp, Mode::IcoToBmp, Mode::IcoToJpeg};
+    for (Mode mode : all) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        EXPECT_EQ(failure(mode, fifo), "Cannot open file \"" + fifo + "\". Not a regular file");
+        EXPECT_EQ(failure(mode, dir.file("folder.bmp")),
+                  "Cannot open file \"" + dir.file("folder.bmp") + "\". Is a directory");
+        EXPECT_EQ(
+            failure(mode, dir.file("dangling.bmp")),
+            "Cannot open file \"" + dir.file("dangling.bmp") + "\". No such file or directory");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(out()));
+}
+
+// A source the user may not look at is not missing: it fails with the reason.
+TEST_F(Converters, UnreachableSourceFailsWithTheReason) {
+    std::filesystem::create_directory(dir.file("locked"));
+    const std::string source = bmp("locked/photo.bmp");
+    out();
+    ::chmod(dir.file("locked").c_str(), 0);
+    const auto seen = testing::as_ordinary_user(dir.path(), [&] {
+        return failure(Mode::BmpToJpeg, source) + "\n" + failure(Mode::JpegToBmp, source);
+    });
+    ::chmod(dir.file("locked").c_str(), 0700);
+    if (!seen)
+        GTEST_SKIP() << "no process without privileges could run here";
+    const std::string denied = "Cannot open file \"" + source + "\". Permission denied";
+    EXPECT_EQ(*seen, denied + "\n" + denied);
 }
 
 TEST_F(Converters, EmptyFiles) {

@@ -523,6 +523,22 @@ TEST(SearchFileSystem, SymbolicLinkCycleIsNotFollowed) {
                               (root / "a" / "mid.bmp").string(), (root / "top.bmp").string()}));
 }
 
+// Only what can be read as a file is listed: a pipe, a link to a folder and
+// a dangling link are not, a link to a regular file is.
+TEST(SearchFileSystem, OnlyRegularFilesAndLinksToThemAreFound) {
+    TempDir tmp;
+    const fs::path root = tmp.path();
+    fs::create_directories(root / "sub.bmp");
+    touch(root / "real.bmp");
+    fs::create_symlink(root / "real.bmp", root / "link.bmp");
+    fs::create_directory_symlink(root / "sub.bmp", root / "folder-link.bmp");
+    fs::create_symlink(root / "nowhere.bmp", root / "dangling.bmp");
+    ASSERT_EQ(::mkfifo((root / "pipe.bmp").c_str(), 0600), 0);
+    strings found = search(root.string(), {"*.bmp"}, true);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (strings{(root / "link.bmp").string(), (root / "real.bmp").string()}));
+}
+
 TEST(SearchFileSystem, UnreadableFolderIsPassedOver) {
     TempDir tmp;
     const fs::path root = tmp.path();
