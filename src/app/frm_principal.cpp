@@ -579,6 +579,13 @@ void Tform_principal::acao_list_openExecute() {
                        QString::fromLocal8Bit(refused.what()));
         return;
     }
+    // A list that names lines it does not have is refused before anything
+    // changes, like the lists above.
+    if (const auto missing = reader->first_missing_line()) {
+        dialogs().warn(this, QString::fromUtf8(kProgramTitle),
+                       QString("List index out of bounds (%1)").arg(*missing));
+        return;
+    }
     // The file's mode is entered without leaving the shown one: the shown
     // list is not stored.
     {

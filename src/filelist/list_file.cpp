@@ -137,6 +137,21 @@ void ListFileReader::read_paths(const LoadProgress& progress, const PathSink& on
     }
 }
 
+std::optional<std::int64_t> ListFileReader::first_missing_line() const {
+    if (first_line_ > last_line_)
+        return std::nullopt;
+    if (first_line_ < 0)
+        return first_line_;
+    LineCursor lines(text_);
+    std::string_view line;
+    std::int64_t have = 0;
+    while (have <= last_line_ && lines.next(line))
+        ++have;
+    if (have > last_line_)
+        return std::nullopt;
+    return std::max<std::int64_t>(first_line_, have);
+}
+
 ListFile load_list_file(const std::string& path, const LoadProgress& progress) {
     ListFileReader reader(path);
     ListFile list{reader.mode(), {}};

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -110,6 +111,9 @@ class ListFileReader {
     // after its progress call: every line before it has then been passed to
     // on_path. Either callback may be empty.
     void read_paths(const LoadProgress& progress, const PathSink& on_path) const;
+    // The first line number from first_line() to last_line() that the file
+    // does not have (the one read_paths would fail on), if any.
+    std::optional<std::int64_t> first_missing_line() const;
 
   private:
     std::string path_;

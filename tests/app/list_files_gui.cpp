@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -96,6 +97,36 @@ TEST_F(ListFiles, RefusedFilesChangeNothing) {
     EXPECT_TRUE(dialogs.warnings[0].contains("tipo9.lai"));
     EXPECT_EQ(tab->currentIndex(), 0);
     EXPECT_EQ(window->shown_list(), (std::vector<std::string>{"a.bmp", "b.bmp"}));
+}
+
+// A list that names lines it does not have is refused before anything
+// changes: the mode, the shown list and the stored lists stay.
+TEST_F(ListFiles, DamagedListIsRefusedAndChangesNothing) {
+    tab->setCurrentIndex(1);
+    window->append({"kept.jpg"});
+    tab->setCurrentIndex(0);
+    window->append({"a.bmp", "b.bmp"});
+    const std::string pipe = dir.file("pipe.lai");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& damaged :
+         {dir.write("short.lai", "[INFO]
+Tipo=1
+Inicio=4
+Termina=7
+x.jpg
+y.jpg
+"),
+          pipe}) {
+        dialogs.list_to_open = QString::fromStdString(damaged);
+        click("d_03");
+    }
+    ASSERT_EQ(dialogs.warnings.size(), 2);
+    EXPECT_EQ(dialogs.warnings[0], "List index out of bounds (6)");
+    EXPECT_TRUE(dialogs.warnings[1].contains("pipe.lai"));
+    EXPECT_EQ(tab->currentIndex(), 0);
+    EXPECT_EQ(window->shown_list(), (std::vector<std::string>{"a.bmp", "b.bmp"}));
+    EXPECT_EQ(window->stored_list(Mode::JpegToBmp), std::vector<std::string>{"kept.jpg"});
+    EXPECT_TRUE(window->isEnabled());
 }
 
 TEST_F(ListFiles, FailedSaveKeepsTheOldFile) {

@@ -342,6 +342,11 @@ TEST(ListFile, LoadTakesTheLinesFromInicioToTermina) {
         EXPECT_EQ(got.positions, c.positions) << c.name;
         EXPECT_EQ(got.paths, c.paths) << c.name;
         EXPECT_EQ(got.failure, c.failure) << c.name;
+        // The failure is known before any path is taken.
+        const auto missing = reader.first_missing_line();
+        EXPECT_EQ(missing ? "List index out of bounds (" + std::to_string(*missing) + ")" : "",
+                  c.failure)
+            << c.name;
         // The same through the one-call form, which keeps nothing on a failure.
         if (c.failure.empty()) {
             std::vector<int> positions;
