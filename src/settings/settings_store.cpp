@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -77,6 +78,11 @@ class Lines {
   public:
     explicit Lines(std::string_view text) : rest_(text) {}
     bool next(std::string_view& line) {
+        if (held_) {
+            held_ = false;
+            line = last_;
+            return true;
+        }
         if (done_)
             return false;
         auto lf = rest_.find('\n');
@@ -89,12 +95,17 @@ class Lines {
         }
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
+        last_ = line;
         return true;
     }
+    // Hands the line last taken out again at the next call.
+    void put_back() noexcept { held_ = true; }
 
   private:
     std::string_view rest_;
+    std::string_view last_;
     bool done_ = false;
+    bool held_ = false;
 };
 
 // A quoted text at the front of s: its unescaped content, s advanced past
@@ -148,6 +159,47 @@ void put_le32(std::vector<std::uint8_t>& out, std::uint32_t v) {
         out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
+std::string lower_name(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        c = lower(c);
+    return out;
+}
+
+// The values of a file as they are read: a later line for a name replaces
+// the earlier one in its place, "-" removes it. Each name is found through an
+// index, so a file of many values reads in linear time.
+class ValueSet {
+  public:
+    void set(Value value) {
+        auto [it, fresh] = index_.emplace(lower_name(value.name), slots_.size());
+        if (fresh)
+            slots_.emplace_back(std::move(value));
+        else
+            slots_[it->second] = std::move(value);
+    }
+    void remove(std::string_view name) {
+        auto it = index_.find(lower_name(name));
+        if (it == index_.end())
+            return;
+        slots_[it->second].reset();
+        index_.erase(it);
+    }
+    std::vector<Value> take() {
+        std::vector<Value> values;
+        values.reserve(index_.size());
+        for (auto& slot : slots_) {
+            if (slot)
+                values.push_back(std::move(*slot));
+        }
+        return values;
+    }
+
+  private:
+    std::vector<std::optional<Value>> slots_;
+    std::unordered_map<std::string, std::size_t> index_;
+};
+
 void set_value(std::vector<Value>& values, Value value) {
     for (auto& v : values) {
         if (same_name(v.name, value.name)) {
@@ -156,15 +208,6 @@ void set_value(std::vector<Value>& values, Value value) {
         }
     }
     values.push_back(std::move(value));
-}
-
-void remove_value(std::vector<Value>& values, std::string_view name) {
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        if (same_name(it->name, name)) {
-            values.erase(it);
-            return;
-        }
-    }
 }
 
 void put_quoted(std::string& out, std::string_view s) {
@@ -291,7 +334,80 @@ Value integer_value(std::string_view name, std::int32_t number) {
     return v;
 }
 
-std::optional<std::vector<Value>> parse_settings_file(std::string_view text) {
+namespace {
+
+// A line that starts something of its own: a value, a key or a comment. A
+// hex value's continuation never does.
+bool starts_an_entry(std::string_view line) noexcept {
+    line = trim(line);
+    return line.empty() || line.front() == '"' || line.front() == '@' || line.front() == '[' ||
+           line.front() == ';';
+}
+
+// The data of a value line (what follows "="): its type and stored bytes.
+// Continuation lines of hex data are taken from `lines`. nullopt when the
+// data cannot be read; a line that turns out to start an entry of its own is
+// left in `lines`.
+std::optional<Value> parse_value_data(std::string_view s, Lines& lines) {
+    Value value;
+    if (!s.empty() && s.front() == '"') {
+        auto quoted = take_quoted(s);
+        if (!quoted || !trim(s).empty())
+            return std::nullopt;
+        value.type = kRegSz;
+        value.data.assign(quoted->begin(), quoted->end());
+        value.data.push_back(0);
+        return value;
+    }
+    if (s.substr(0, 6) == "dword:") {
+        auto number = parse_hex(s.substr(6), 8);
+        if (!number)
+            return std::nullopt;
+        value.type = kRegDword;
+        put_le32(value.data, static_cast<std::uint32_t>(*number));
+        return value;
+    }
+    if (s.substr(0, 3) != "hex")
+        return std::nullopt;
+    s.remove_prefix(3);
+    value.type = kRegBinary;
+    if (!s.empty() && s.front() == '(') {
+        auto close = s.find(')');
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        auto type = parse_hex(s.substr(1, close - 1), 8);
+        if (!type)
+            return std::nullopt;
+        value.type = static_cast<std::uint32_t>(*type);
+        s.remove_prefix(close + 1);
+    }
+    if (s.empty() || s.front() != ':')
+        return std::nullopt;
+    s.remove_prefix(1);
+    // The bytes, with the lines a trailing "\" continues.
+    std::string joined;
+    while (!s.empty() && s.back() == '\\') {
+        joined.append(s.substr(0, s.size() - 1));
+        std::string_view more;
+        if (!lines.next(more))
+            return std::nullopt;
+        if (starts_an_entry(more)) {
+            lines.put_back();
+            return std::nullopt;
+        }
+        s = trim(more);
+    }
+    joined.append(s);
+    auto bytes = parse_bytes(joined);
+    if (!bytes)
+        return std::nullopt;
+    value.data = std::move(*bytes);
+    return value;
+}
+
+}  // namespace
+
+std::optional<ParsedSettings> parse_settings_file(std::string_view text) {
     if (text.size() > kMaxSettingsFileSize)
         return std::nullopt;
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
@@ -304,93 +420,54 @@ std::optional<std::vector<Value>> parse_settings_file(std::string_view text) {
     if (line != kHeader4 && line != kHeader5)
         return std::nullopt;
 
-    std::vector<Value> values;
+    // A line that cannot be read is passed over and counted; every other
+    // line keeps its meaning.
+    ParsedSettings parsed;
+    ValueSet values;
     bool in_section = false;
-    bool any_section = false;
     while (lines.next(line)) {
         std::string_view s = trim(line);
         if (s.empty() || s.front() == ';')
             continue;
         if (s.front() == '[') {
+            // A key whose name cannot be read may be any key: what follows it
+            // is not taken for the settings key's.
+            in_section = s.back() == ']' && same_name(s.substr(1, s.size() - 2), kSettingsSection);
             if (s.back() != ']')
-                return std::nullopt;
-            in_section = same_name(s.substr(1, s.size() - 2), kSettingsSection);
-            any_section = true;
+                ++parsed.passed_over;
             continue;
         }
-        if (!any_section)
-            return std::nullopt;
-
         std::string name;
         if (s.front() == '@') {
             s.remove_prefix(1);
-        } else {
-            auto quoted = take_quoted(s);
-            if (!quoted)
-                return std::nullopt;
+        } else if (auto quoted = take_quoted(s)) {
             name = std::move(*quoted);
-        }
-        s = trim(s);
-        if (s.empty() || s.front() != '=')
-            return std::nullopt;
-        s = trim(s.substr(1));
-
-        Value value{std::move(name), kRegNone, {}};
-        if (s == "-") {
-            if (in_section)
-                remove_value(values, value.name);
+        } else {
+            ++parsed.passed_over;
             continue;
         }
-        if (!s.empty() && s.front() == '"') {
-            auto quoted = take_quoted(s);
-            if (!quoted || !trim(s).empty())
-                return std::nullopt;
-            value.type = kRegSz;
-            value.data.assign(quoted->begin(), quoted->end());
-            value.data.push_back(0);
-        } else if (s.substr(0, 6) == "dword:") {
-            auto number = parse_hex(s.substr(6), 8);
-            if (!number)
-                return std::nullopt;
-            value.type = kRegDword;
-            put_le32(value.data, static_cast<std::uint32_t>(*number));
-        } else if (s.substr(0, 3) == "hex") {
-            s.remove_prefix(3);
-            value.type = kRegBinary;
-            if (!s.empty() && s.front() == '(') {
-                auto close = s.find(')');
-                if (close == std::string_view::npos)
-                    return std::nullopt;
-                auto type = parse_hex(s.substr(1, close - 1), 8);
-                if (!type)
-                    return std::nullopt;
-                value.type = static_cast<std::uint32_t>(*type);
-                s.remove_prefix(close + 1);
-            }
-            if (s.empty() || s.front() != ':')
-                return std::nullopt;
-            s.remove_prefix(1);
-            // The bytes, with the lines a trailing "\" continues.
-            std::string joined;
-            while (!s.empty() && s.back() == '\\') {
-                joined.append(s.substr(0, s.size() - 1));
-                std::string_view more;
-                if (!lines.next(more))
-                    return std::nullopt;
-                s = trim(more);
-            }
-            joined.append(s);
-            auto bytes = parse_bytes(joined);
-            if (!bytes)
-                return std::nullopt;
-            value.data = std::move(*bytes);
-        } else {
-            return std::nullopt;
+        s = trim(s);
+        if (s.empty() || s.front() != '=') {
+            ++parsed.passed_over;
+            continue;
         }
+        s = trim(s.substr(1));
+        if (s == "-") {
+            if (in_section)
+                values.remove(name);
+            continue;
+        }
+        auto value = parse_value_data(s, lines);
+        if (!value) {
+            ++parsed.passed_over;
+            continue;
+        }
+        value->name = std::move(name);
         if (in_section)
-            set_value(values, std::move(value));
+            values.set(std::move(*value));
     }
-    return values;
+    parsed.values = values.take();
+    return parsed;
 }
 
 std::string format_settings_file(const std::vector<Value>& values) {
@@ -534,13 +611,19 @@ std::string settings_file_path() {
 }
 
 std::vector<Value> SettingsStore::read_values() const {
+    return read_file().values;
+}
+
+ParsedSettings SettingsStore::read_file() const {
     auto data = read_bounded(file_);
     if (!data)
         return {};
-    auto values = parse_settings_file(*data);
-    if (!values)
+    auto parsed = parse_settings_file(*data);
+    if (!parsed)
         return {};
-    return std::move(*values);
+    if (parsed->passed_over > 0)
+        parsed->text = std::move(*data);
+    return std::move(*parsed);
 }
 
 bool SettingsStore::value_exists(std::string_view name) const {
@@ -571,9 +654,13 @@ void SettingsStore::write_value(Value value) {
                     system_error_text(err));
     const std::string name = value.name;
     try {
-        auto values = read_values();
-        set_value(values, std::move(value));
-        const std::string text = format_settings_file(values);
+        ParsedSettings parsed = read_file();
+        // Lines that could not be read are not written again: the file as it
+        // was is kept beside the new one, so nothing written by hand is lost.
+        if (parsed.passed_over > 0)
+            files::write_file(file_ + ".bak", parsed.text.data(), parsed.text.size());
+        set_value(parsed.values, std::move(value));
+        const std::string text = format_settings_file(parsed.values);
         files::write_file(file_, text.data(), text.size());
     } catch (const std::exception& e) {
         throw Error("Failed to set data for '" + name + "' in " + std::string(kSettingsKey) + ". " +

@@ -29,14 +29,17 @@
 //   the same name replaces the earlier one;
 // - hex data are the value's stored bytes as they are (a text written by
 //   hex(1) or hex(2) holds its terminating zero byte among them).
-// Anything else makes the file damaged. A file that is missing, unreadable,
-// not a regular file, bigger than kMaxSettingsFileSize or damaged holds no
-// values.
+// A line that follows none of these rules is passed over, and every other
+// line keeps its meaning; values after a "[" line that cannot be read are not
+// taken for the settings key's. A file that is missing, unreadable, not a
+// regular file, bigger than kMaxSettingsFileSize or without the header line
+// holds no values.
 //
 // Nothing is cached: every read opens and parses the file again (it is small),
 // so values written by another running copy are seen at the next read.
 // Every write reads the file, changes the one value and replaces the whole
-// file through a temporary file renamed over it.
+// file through a temporary file renamed over it. When the file held lines that
+// were passed over, the file as it was is first kept as "Config.reg.bak".
 #pragma once
 
 #include <cstddef>
@@ -86,9 +89,18 @@ Value text_value(std::string_view name, std::string_view text);
 // A REG_DWORD value.
 Value integer_value(std::string_view name, std::int32_t number);
 
+// What a settings file holds.
+struct ParsedSettings {
+    std::vector<Value> values;  // of the settings key, in the file's order
+    // Lines that could not be read and were passed over.
+    std::size_t passed_over = 0;
+    // The file's text, kept only when lines were passed over.
+    std::string text;
+};
+
 // The values of the settings key in a file's text, or nullopt when the text
-// is damaged (see the reading rules above).
-std::optional<std::vector<Value>> parse_settings_file(std::string_view text);
+// is no settings file at all (see the reading rules above).
+std::optional<ParsedSettings> parse_settings_file(std::string_view text);
 
 // The file's text for these values: the header, the settings key's section
 // and one line per value. A text that holds a byte below 0x20 or 0x7F (which
@@ -135,6 +147,8 @@ class SettingsStore {
     // The values as the file holds them now (none when it is missing,
     // unreadable or damaged).
     std::vector<Value> read_values() const;
+    // The values and what was passed over reading them.
+    ParsedSettings read_file() const;
 
     bool value_exists(std::string_view name) const;
     std::int32_t read_integer(std::string_view name, std::int32_t fallback = 0) const;

@@ -109,13 +109,7 @@ TEST_F(ListFiles, DamagedListIsRefusedAndChangesNothing) {
     const std::string pipe = dir.file("pipe.lai");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     for (const std::string& damaged :
-         {dir.write("short.lai", "[INFO]
-Tipo=1
-Inicio=4
-Termina=7
-x.jpg
-y.jpg
-"),
+         {dir.write("short.lai", "[INFO]\r\nTipo=1\r\nInicio=4\r\nTermina=7\r\nx.jpg\r\ny.jpg\r\n"),
           pipe}) {
         dialogs.list_to_open = QString::fromStdString(damaged);
         click("d_03");

@@ -121,48 +121,89 @@ TEST(SettingsStore, ValueNamesIgnoreCaseAndTheLastLineWins) {
 }
 
 // Files that are not settings files hold no values, and nothing crashes.
-TEST(SettingsStore, DamagedFilesReadAsAbsentValues) {
+TEST(SettingsStore, FilesThatAreNoSettingsFilesReadAsAbsentValues) {
     const std::string good = "\"DirSalvar\"=\"/out\"\n\"Minimizar\"=dword:00000001\n";
-    const std::vector<std::string> damaged = {
+    const std::vector<std::string> not_settings = {
         "",
         "\n",
         "REGEDIT5\n[HKEY_CURRENT_USER\\Software\\Quillora\\Config]\n" + good,
-        "REGEDIT4\n" + good,  // values outside any key
-        kHead + good + "\"DirBuscar\"=\"/in\n",
-        kHead + good + "\"DirBuscar\"=\"/in\" x\n",
-        kHead + good + "\"DirBuscar\"=\"a\\nb\"\n",
-        kHead + good + "\"DirBuscar\"=\"ends in \\\"\n",
-        kHead + good + "\"DirBuscar\"\n",
-        kHead + good + "DirBuscar=\"x\"\n",
-        kHead + good + "\"X\"=dword:123456789\n",
-        kHead + good + "\"X\"=dword:\n",
-        kHead + good + "\"X\"=dword:12g\n",
-        kHead + good + "\"X\"=hex:123\n",
-        kHead + good + "\"X\"=hex:1,,2\n",
-        kHead + good + "\"X\"=hex:01,\n",
-        kHead + good + "\"X\"=hex:01,\\\n",  // continued past the end
-        kHead + good + "\"X\"=hex(zz):01\n",
-        kHead + good + "\"X\"=hex(1:01\n",
-        kHead + good + "\"X\"=hexx:01\n",
-        kHead + good + "\"X\"=qword:01\n",
-        kHead + good + "[HKEY_CURRENT_USER\\Other\n",
-        std::string("REGEDIT4\0\n", 10) + good,
+        std::string("REGEDIT4\0\n", 10) + kHead.substr(9) + good,
         std::string("\xFF\xFE"
                     "R\0E\0G\0",
                     8),
     };
     TempDir dir;
     SettingsStore store(dir.file("Config.reg"));
-    for (const auto& text : damaged) {
+    for (const auto& text : not_settings) {
         dir.write("Config.reg", text);
         EXPECT_EQ(store.read_text("DirSalvar", "none"), "none") << text;
         EXPECT_EQ(store.read_integer("Minimizar"), 0) << text;
         EXPECT_FALSE(parse_settings_file(text).has_value()) << text;
     }
-    // The same values in a sound file are read.
-    dir.write("Config.reg", kHead + good);
-    EXPECT_EQ(store.read_text("DirSalvar"), "/out");
-    EXPECT_EQ(store.read_integer("Minimizar"), 1);
+}
+
+// A line that cannot be read is passed over; the values around it keep what
+// the file says.
+TEST(SettingsStore, DamagedLinesArePassedOverOneByOne) {
+    const std::vector<std::string> damaged = {
+        "\"DirBuscar\"=\"/in\n",     "\"DirBuscar\"=\"/in\" x\n",
+        "\"DirBuscar\"=\"a\\nb\"\n", "\"DirBuscar\"=\"ends in \\\"\n",
+        "\"DirBuscar\"\n",           "DirBuscar=\"x\"\n",
+        "\"X\"=dword:123456789\n",   "\"X\"=dword:\n",
+        "\"X\"=dword:12g\n",         "\"X\"=hex:123\n",
+        "\"X\"=hex:1,,2\n",          "\"X\"=hex:01,\n",
+        "\"X\"=hex:01,\\\n",  // continued into the next value's line
+        "\"X\"=hex(zz):01\n",        "\"X\"=hex(1:01\n",
+        "\"X\"=hexx:01\n",           "\"X\"=qword:01\n",
+    };
+    TempDir dir;
+    SettingsStore store(dir.file("Config.reg"));
+    for (const auto& line : damaged) {
+        const std::string text = kHead + "\"DirSalvar\"=\"/out\"\n" + line +
+                                 "\"Minimizar\"=dword:00000001\n\"ListCor1\"=\"clRed\"\n";
+        dir.write("Config.reg", text);
+        EXPECT_EQ(store.read_text("DirSalvar"), "/out") << line;
+        EXPECT_EQ(store.read_integer("Minimizar"), 1) << line;
+        EXPECT_EQ(store.read_text("ListCor1"), "clRed") << line;
+        EXPECT_FALSE(store.value_exists("X")) << line;
+        auto parsed = parse_settings_file(text);
+        ASSERT_TRUE(parsed) << line;
+        EXPECT_EQ(parsed->passed_over, 1u) << line;
+        EXPECT_EQ(parsed->values.size(), 3u) << line;
+    }
+    // Values outside any key, or under a key whose name cannot be read, are
+    // not the settings key's.
+    const std::string outside = "REGEDIT4\n\"DirSalvar\"=\"/out\"\n";
+    const std::string broken_key = kHead + "[HKEY_CURRENT_USER\\Other\n\"Minimizar\"=dword:1\n";
+    for (const std::string& text : {outside, broken_key}) {
+        dir.write("Config.reg", text);
+        EXPECT_EQ(store.read_text("DirSalvar", "none"), "none") << text;
+        EXPECT_EQ(store.read_integer("Minimizar"), 0) << text;
+    }
+}
+
+// The first write after a file with damaged lines keeps the file as it was
+// beside the new one.
+TEST(SettingsStore, WritingOverDamagedLinesKeepsTheOldFile) {
+    TempDir dir;
+    const std::string old_text =
+        kHead + "\"DirSalvar\"=\"/out\"\n\"Typed\"=dword:xyz\n\"Minimizar\"=dword:00000001\n";
+    dir.write("Config.reg", old_text);
+    SettingsStore store(dir.file("Config.reg"));
+    store.write_text("DirBuscar", "/in");
+    EXPECT_EQ(read_text_file(dir.file("Config.reg.bak")), old_text);
+    EXPECT_EQ(
+        read_text_file(dir.file("Config.reg")),
+        kHead + "\"DirSalvar\"=\"/out\"\n\"Minimizar\"=dword:00000001\n\"DirBuscar\"=\"/in\"\n");
+    // The new file is clean: later writes leave the kept one alone.
+    dir.write("Config.reg.bak", "kept");
+    store.write_integer("Minimizar", 0);
+    EXPECT_EQ(read_text_file(dir.file("Config.reg.bak")), "kept");
+    // A clean file is never copied.
+    TempDir clean;
+    clean.write("Config.reg", kHead + "\"A\"=dword:00000001\n");
+    SettingsStore(clean.file("Config.reg")).write_integer("B", 2);
+    EXPECT_EQ(clean.entries(), std::vector<std::string>{"Config.reg"});
 }
 
 TEST(SettingsStore, AcceptedFileForms) {
@@ -284,7 +325,8 @@ TEST(SettingsStore, FormatAndParseRoundTrip) {
     EXPECT_NE(text.find("\n\"ShortDword\"=hex(4):01\n"), std::string::npos) << text;
     auto back = parse_settings_file(text);
     ASSERT_TRUE(back.has_value()) << text;
-    EXPECT_EQ(*back, values) << text;
+    EXPECT_EQ(back->values, values) << text;
+    EXPECT_EQ(back->passed_over, 0u) << text;
     EXPECT_THROW(format_settings_file({text_value("a\nb", "x")}), std::invalid_argument);
 }
 
