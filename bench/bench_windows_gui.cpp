@@ -20,10 +20,14 @@
 #include "app/action_table_qt.h"
 #include "app/application_qt.h"
 #include "app/frm_principal.h"
+#include "engine/batch_run.h"
 #include "filelist/frm_definir.h"
 #include "filelist/list_file.h"
+#include "imaging/bitmap.h"
+#include "imaging/bmp.h"
 #include "platform/dialogs_qt.h"
 #include "platform/display.h"
+#include "platform/wait_qt.h"
 #include "tools/desktop_capture_qt.h"
 #include "tools/frm_screen.h"
 
@@ -177,6 +181,66 @@ void BM_ViewerTakesCapture(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ViewerTakesCapture)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 200 BMPs of 1920 x 1080, made once per run.
+const std::vector<std::string>& batch_pictures() {
+    static const std::vector<std::string> paths = [] {
+        const std::string dir =
+            (std::filesystem::temp_directory_path() / "quillora-bench-batch").string();
+        std::filesystem::create_directories(dir + "/out");
+        quillora::Bitmap picture = quillora::create_screen_bitmap(1920, 1080);
+        for (int y = 0; y < picture.height(); ++y) {
+            std::uint8_t* row = picture.row(y);
+            for (int x = 0; x < picture.width() * 4; ++x)
+                row[x] = static_cast<std::uint8_t>(x * 7 + y * 3 + (x * y) % 29);
+        }
+        std::vector<std::string> made;
+        for (int i = 0; i < 200; ++i) {
+            made.push_back(dir + "/p" + std::to_string(i) + ".bmp");
+            if (!std::filesystem::exists(made.back()))
+                quillora::write_bmp(picture, made.back());
+        }
+        return made;
+    }();
+    return paths;
+}
+
+std::string batch_output() {
+    return (std::filesystem::temp_directory_path() / "quillora-bench-batch" / "out").string();
+}
+
+// A window run of the 200 pictures to JPEG with N workers, from the click to
+// the window closing, without the paced steps (each wait is 0).
+void BM_WindowBatchRun(benchmark::State& state) {
+    const auto& pictures = batch_pictures();
+    const auto pacing = quillora::pacing_second();
+    quillora::set_pacing_second(std::chrono::milliseconds(0));
+    quillora::Tform_principal window;
+    window.create_windows();
+    window.show();
+    window.batch_options().workers = static_cast<unsigned>(state.range(0));
+    window.append(pictures);
+    window.findChild<QLineEdit*>("diretorio_salvar")
+        ->setText(QString::fromStdString(batch_output()));
+    for (auto _ : state)
+        click(window, "b02");
+    quillora::set_pacing_second(pacing);
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(pictures.size()));
+}
+BENCHMARK(BM_WindowBatchRun)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same files through the engine alone, as quillora-convert runs them.
+void BM_EngineBatchRun(benchmark::State& state) {
+    const auto& pictures = batch_pictures();
+    const quillora::BatchPlan plan =
+        quillora::plan_batch(quillora::Mode::BmpToJpeg, pictures, batch_output());
+    quillora::BatchOptions options;
+    options.workers = static_cast<unsigned>(state.range(0));
+    for (auto _ : state)
+        quillora::run_batch(plan, options, {});
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(pictures.size()));
+}
+BENCHMARK(BM_EngineBatchRun)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
