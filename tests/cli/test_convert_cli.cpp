@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include "imaging/jpeg.h"
 #include "platform/display.h"
 #include "support/fixtures.h"
+#include "support/ordinary_user.h"
 #include "support/temp_dir.h"
 
 namespace quillora::cli {
@@ -184,6 +187,65 @@ TEST(ConvertCli, ARefusedOrDamagedListIsOneLineAndConvertsNothing) {
         EXPECT_EQ(r.out, "") << name;
         EXPECT_TRUE(std::filesystem::is_empty(dir.file("out"))) << name;
     }
+}
+
+// Only regular files are pictures: a pipe (standard input among them) fails
+// at once instead of converting as an empty file; a source that cannot be
+// looked at fails with the reason instead of counting as missing.
+TEST(ConvertCli, PipesAndUnreachableSourcesFail) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("out"));
+    const std::string out = dir.file("out");
+    const std::string exe = QUILLORA_CONVERT_EXE;
+    write_bmp(pattern_bitmap(4, 4), dir.file("a.bmp"));
+    const std::string piped = "cat " + dir.file("a.bmp") + " | " + exe +
+                              " --mode bmp-jpg --output " + out + " /dev/stdin 2>" +
+                              dir.file("err.txt");
+    const int raw = std::system(piped.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
+    const auto err = read_bytes(dir.file("err.txt"));
+    EXPECT_EQ(std::string(err.begin(), err.end()),
+              "quillora-convert: /dev/stdin: Cannot open file \"/dev/stdin\". Not a regular "
+              "file\n0 converted, 0 skipped, 1 failed\n");
+    EXPECT_TRUE(std::filesystem::is_empty(out));
+
+    std::filesystem::create_directory(dir.file("locked"));
+    write_bmp(pattern_bitmap(4, 4), dir.file("locked/b.bmp"));
+    ::chmod(dir.file("locked").c_str(), 0);
+    const auto seen = testing::as_ordinary_user(dir.path(), [&] {
+        return convert({"--mode", "bmp-jpg", "--output", out, dir.file("locked/b.bmp")}).err;
+    });
+    ::chmod(dir.file("locked").c_str(), 0700);
+    if (!seen)
+        GTEST_SKIP() << "no process without privileges could run here";
+    EXPECT_EQ(*seen, "quillora-convert: " + dir.file("locked/b.bmp") + ": Cannot open file \"" +
+                         dir.file("locked/b.bmp") +
+                         "\". Permission denied\n0 converted, 0 skipped, 1 failed\n");
+}
+
+// Under a process limit the run goes on with the workers that could start,
+// and says so once.
+TEST(ConvertCli, WorkersThatCannotStartAreReportedOnce) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("out"));
+    std::vector<std::string> args = {"--mode",        "bmp-jpg", "--output",
+                                     dir.file("out"), "--jobs",  "4"};
+    for (int i = 0; i < 6; ++i) {
+        args.push_back(dir.file("p" + std::to_string(i) + ".bmp"));
+        write_bmp(pattern_bitmap(4, 4), args.back());
+    }
+    const auto seen = testing::as_ordinary_user(dir.path(), [&] {
+        const rlimit one{1, 1};
+        if (::setrlimit(RLIMIT_NPROC, &one) != 0)
+            return std::string("no limit");
+        const CliRun r = convert(args);
+        return std::to_string(r.status) + " " + r.err;
+    });
+    if (!seen)
+        GTEST_SKIP() << "no process without privileges could run here";
+    EXPECT_EQ(*seen,
+              "0 quillora-convert: only 1 of 4 workers could be started; converting with 1\n"
+              "6 converted, 0 skipped, 0 failed\n");
 }
 
 TEST(ConvertCli, ExecutableExitStatus) {
