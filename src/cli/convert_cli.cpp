@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 #include <optional>
 #include <ostream>
 
@@ -10,13 +12,15 @@
 #include "filelist/list_file.h"
 #include "platform/display.h"
 #include "platform/error.h"
+#include "platform/files.h"
 
 namespace quillora::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quillora-convert --mode MODE --output DIR [--jobs N] [--screen-depth BITS] FILE...\n"
-    "       quillora-convert --list LIST.lai --output DIR [--jobs N] [--screen-depth BITS]\n"
+    "usage: quillora-convert --mode MODE --output DIR [OPTIONS] FILE...\n"
+    "       quillora-convert --mode MODE --output DIR [OPTIONS] --files-from LIST\n"
+    "       quillora-convert --list LIST.lai --output DIR [OPTIONS]\n"
     "\n"
     "Converts each FILE into DIR under its own base name with the extension of the mode,\n"
     "exactly as the Quillora desktop program does.\n"
@@ -24,9 +28,16 @@ constexpr const char* kUsage =
     "  --mode MODE           bmp-jpg, jpg-bmp, ico-bmp or ico-jpg (or the tab index 0 to 3)\n"
     "  --list LIST.lai       take the mode and the files, in order, from an image list file\n"
     "                        saved by the desktop program (not with --mode or FILE)\n"
+    "  --files-from LIST     take the files from LIST, one path per line (- for standard\n"
+    "                        input); blank lines are passed over (not with FILE or --list)\n"
+    "  --null                paths in the --files-from list end with a zero byte (find -print0)\n"
     "  --output DIR          the output folder (it must exist)\n"
     "  --jobs N              convert N files at once (default: the number of processors)\n"
+    "  --shard K/N           convert only share K (0 to N-1) of the files: N runs with\n"
+    "                        K = 0 ... N-1 convert every file once, as one run would\n"
     "  --screen-depth BITS   depth of the bitmaps drawn on: 32 (default), 24, 16 or 8\n"
+    "  --progress            show how far the run has got on standard error\n"
+    "  --quiet               leave out the summary line (failures are still reported)\n"
     "  --help                show this text\n"
     "\n"
     "A missing BMP or JPEG source is skipped; every failure is reported and the rest go on.\n"
@@ -37,11 +48,20 @@ constexpr const char* kUsage =
 struct Options {
     Mode mode = Mode::BmpToJpeg;
     std::string output;
-    std::string list;  // the list file, when the files come from one
+    std::string list;        // the list file, when the files come from one
+    std::string files_from;  // the file of paths, when they come from one
+    bool null_separated = false;
     unsigned jobs = 0;
+    std::size_t shard = 0, shards = 1;
+    bool sharded = false;
+    bool progress = false;
+    bool quiet = false;
     int screen_depth = 32;
     std::vector<std::string> files;
 };
+
+// The longest --files-from list read.
+constexpr std::size_t kMaxFileList = std::size_t{1} << 30;
 
 struct UsageError {
     std::string message;
@@ -81,6 +101,12 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
         }
         if (arg == "--help" || arg == "-h")
             return std::nullopt;
+        if (arg == "--null" || arg == "--progress" || arg == "--quiet") {
+            (arg == "--null"       ? options.null_separated
+             : arg == "--progress" ? options.progress
+                                   : options.quiet) = true;
+            continue;
+        }
         std::string_view name = arg, value;
         bool inline_value = false;
         if (auto eq = arg.find('='); eq != std::string_view::npos) {
@@ -89,7 +115,7 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
             inline_value = true;
         }
         if (name != "--mode" && name != "--output" && name != "--list" && name != "--jobs" &&
-            name != "--screen-depth") {
+            name != "--screen-depth" && name != "--files-from" && name != "--shard") {
             throw UsageError{"unknown option " + std::string(name)};
         }
         if (!inline_value) {
@@ -113,6 +139,20 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
                 throw UsageError{"the list file name is empty"};
             options.list = value;
             have_list = true;
+        } else if (name == "--files-from") {
+            if (value.empty())
+                throw UsageError{"the --files-from list name is empty"};
+            options.files_from = value;
+        } else if (name == "--shard") {
+            const auto slash = value.find('/');
+            const auto k = parse_int(value.substr(0, slash));
+            const auto n =
+                slash == std::string_view::npos ? std::nullopt : parse_int(value.substr(slash + 1));
+            if (!k || !n || *n < 1 || *k < 0 || *k >= *n)
+                throw UsageError{"--shard needs K/N with 0 <= K < N"};
+            options.shard = static_cast<std::size_t>(*k);
+            options.shards = static_cast<std::size_t>(*n);
+            options.sharded = true;
         } else if (name == "--jobs") {
             auto jobs = parse_int(value);
             if (!jobs || *jobs < 1)
@@ -126,17 +166,22 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
             options.screen_depth = *depth;
         }
     }
+    const bool have_files_from = !options.files_from.empty();
     if (have_list) {
-        if (have_mode || !options.files.empty())
+        if (have_mode || !options.files.empty() || have_files_from)
             throw UsageError{
                 "--list takes the mode and the files from the list file: give "
-                "neither --mode nor FILE with it"};
+                "neither --mode, --files-from nor FILE with it"};
     } else {
         if (!have_mode)
             throw UsageError{"--mode (or --list) is required"};
-        if (options.files.empty())
+        if (have_files_from && !options.files.empty())
+            throw UsageError{"give either FILE or --files-from, not both"};
+        if (!have_files_from && options.files.empty())
             throw UsageError{"no files to convert"};
     }
+    if (options.null_separated && !have_files_from)
+        throw UsageError{"--null goes with --files-from"};
     if (!have_output)
         throw UsageError{"--output is required"};
     return options;
@@ -149,9 +194,107 @@ std::string one_line(std::string text) {
     return text;
 }
 
+// The paths of a --files-from list: one per line (or per zero byte), blank
+// ones passed over, every other kept byte for byte.
+std::vector<std::string> split_file_list(std::string_view text, char separator) {
+    std::vector<std::string> paths;
+    while (!text.empty()) {
+        const std::size_t end = text.find(separator);
+        const std::string_view path = text.substr(0, end);
+        if (!path.empty())
+            paths.emplace_back(path);
+        if (end == std::string_view::npos)
+            break;
+        text.remove_prefix(end + 1);
+    }
+    return paths;
+}
+
+// "m:ss" or "h:mm:ss".
+std::string clock_text(std::chrono::seconds time) {
+    const long long total = time.count();
+    char text[32];
+    if (total >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,
+                      total % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
+    }
+    return text;
+}
+
+// How far a run has got, on standard error: on a terminal one line rewritten
+// in place after every file; elsewhere a line of its own at every 5 % of the
+// files.
+class Progress {
+  public:
+    Progress(std::ostream& err, std::size_t total, bool terminal)
+        : err_(err), total_(total), terminal_(terminal), start_(std::chrono::steady_clock::now()) {}
+
+    // A line that must stand on its own (a failure): the progress line is
+    // cleared first and drawn again after it.
+    void say(const std::string& line) {
+        if (terminal_ && shown_)
+            err_ << "\r\x1b[K";
+        err_ << line << '\n';
+        if (terminal_ && shown_)
+            draw();
+        err_.flush();
+    }
+
+    void finished(std::size_t done) {
+        done_ = done;
+        if (terminal_) {
+            draw();
+        } else if (total_ > 0 && done * 20 / total_ > step_) {
+            step_ = done * 20 / total_;
+            err_ << text() << '\n';
+        }
+        err_.flush();
+    }
+
+    // Ends the rewritten line so that what follows starts a line of its own.
+    void close() {
+        if (terminal_ && shown_)
+            err_ << '\n';
+    }
+
+  private:
+    std::string text() const {
+        using namespace std::chrono;
+        const auto elapsed = duration_cast<seconds>(steady_clock::now() - start_);
+        std::string line = "progress: " + std::to_string(done_) + "/" + std::to_string(total_) +
+                           " files, " + clock_text(elapsed) + " elapsed";
+        if (done_ > 0 && done_ < total_) {
+            const auto left = seconds(static_cast<long long>(static_cast<double>(elapsed.count()) *
+                                                             static_cast<double>(total_ - done_) /
+                                                             static_cast<double>(done_)));
+            line += ", about " + clock_text(left) + " left";
+        }
+        return line;
+    }
+    void draw() {
+        err_ << "\r\x1b[K" << text();
+        shown_ = true;
+    }
+
+    std::ostream& err_;
+    const std::size_t total_;
+    const bool terminal_;
+    const std::chrono::steady_clock::time_point start_;
+    std::size_t done_ = 0;
+    std::size_t step_ = 0;
+    bool shown_ = false;
+};
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return run(args, out, err, false);
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool err_is_terminal) {
     Options options;
     try {
         auto parsed = parse(args);
@@ -180,25 +323,62 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
     }
 
+    if (!options.files_from.empty()) {
+        try {
+            options.files = split_file_list(files::read_all(options.files_from, kMaxFileList),
+                                            options.null_separated ? '\0' : '\n');
+        } catch (const Error& e) {
+            err << "quillora-convert: " << options.files_from << ": " << one_line(e.what()) << "\n";
+            return 1;
+        } catch (const std::bad_alloc&) {
+            err << "quillora-convert: " << options.files_from << ": " << kOutOfResources << "\n";
+            return 1;
+        }
+    }
+
     display::set_screen_depth(options.screen_depth);
-    const BatchPlan plan = plan_batch(options.mode, options.files, options.output);
-    BatchOptions batch;
-    batch.workers = options.jobs;
-    BatchCallbacks callbacks;
-    callbacks.finished = [&](const FileResult& result) {
-        if (result.outcome == FileOutcome::Failed) {
-            err << "quillora-convert: " << plan.entries[result.index].source << ": "
-                << one_line(result.message) << "\n";
+    BatchPlan plan = plan_batch(options.mode, options.files, options.output);
+    options.files = {};
+    if (options.sharded)
+        plan = shard_of(plan, options.shard, options.shards);
+    std::optional<Progress> progress;
+    if (options.progress)
+        progress.emplace(err, plan.entries.size(), err_is_terminal);
+    auto say = [&](const std::string& line) {
+        if (progress) {
+            progress->say(line);
+        } else {
+            err << line << "\n";
             err.flush();
         }
     };
+
+    BatchOptions batch;
+    batch.workers = options.jobs;
+    BatchCallbacks callbacks;
+    std::size_t finished = 0;
+    callbacks.finished = [&](const FileResult& result) {
+        if (result.outcome == FileOutcome::Failed) {
+            say("quillora-convert: " + plan.entries[result.index].source + ": " +
+                one_line(result.message));
+        }
+        if (progress)
+            progress->finished(++finished);
+    };
     callbacks.fewer_workers = [&](unsigned started, unsigned asked) {
-        err << "quillora-convert: only " << started << " of " << asked
-            << " workers could be started; converting with " << started << "\n";
+        say("quillora-convert: only " + std::to_string(started) + " of " + std::to_string(asked) +
+            " workers could be started; converting with " + std::to_string(started));
     };
     const BatchSummary summary = run_batch(plan, batch, callbacks);
-    err << summary.converted << " converted, " << summary.skipped << " skipped, " << summary.failed
-        << " failed\n";
+    if (progress)
+        progress->close();
+    if (!options.quiet) {
+        err << summary.converted << " converted, " << summary.skipped << " skipped, "
+            << summary.failed << " failed";
+        if (options.sharded)
+            err << " (shard " << options.shard << "/" << options.shards << ")";
+        err << "\n";
+    }
     return summary.failed > 0 ? 1 : 0;
 }
 

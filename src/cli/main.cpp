@@ -1,4 +1,5 @@
 #include <malloc.h>
+#include <unistd.h>
 
 #include <iostream>
 #include <string>
@@ -13,5 +14,5 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
     std::vector<std::string> args(argv + 1, argv + argc);
-    return quillora::cli::run(args, std::cout, std::cerr);
+    return quillora::cli::run(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }

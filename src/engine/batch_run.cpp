@@ -28,11 +28,20 @@ std::vector<std::vector<std::size_t>> conflict_groups(const std::vector<BatchEnt
             i = parent[i] = parent[parent[i]];
         return i;
     };
-    // Two spellings of one file ("a/./b.bmp", "a/b.bmp") are one file.
-    auto key = [](const std::string& path) {
-        std::error_code ec;
-        auto canonical = std::filesystem::weakly_canonical(path, ec);
-        return ec ? path : canonical.string();
+    // Two spellings of one file ("a/./b.bmp", "a/b.bmp", through a link to
+    // a folder) are one file: its folder is resolved, once per folder, since
+    // a long list names few folders.
+    std::unordered_map<std::string, std::string> folders;
+    auto key = [&folders](const std::string& path) {
+        const std::filesystem::path p(path);
+        const std::string folder = p.parent_path().string();
+        auto [it, fresh] = folders.try_emplace(folder);
+        if (fresh) {
+            std::error_code ec;
+            auto canonical = std::filesystem::weakly_canonical(folder.empty() ? "." : folder, ec);
+            it->second = ec ? folder : canonical.string();
+        }
+        return it->second + '/' + p.filename().string();
     };
     std::unordered_map<std::string, std::size_t> owner;
     owner.reserve(2 * n);
@@ -149,6 +158,22 @@ BatchPlan plan_batch(Mode mode, const std::vector<std::string>& sources,
     }
     plan.groups = conflict_groups(plan.entries);
     return plan;
+}
+
+BatchPlan shard_of(const BatchPlan& plan, std::size_t k, std::size_t n) {
+    BatchPlan share;
+    share.mode = plan.mode;
+    share.output_directory = plan.output_directory;
+    for (std::size_t g = k; g < plan.groups.size(); g += n) {
+        std::vector<std::size_t> group;
+        group.reserve(plan.groups[g].size());
+        for (std::size_t i : plan.groups[g]) {
+            group.push_back(share.entries.size());
+            share.entries.push_back(plan.entries[i]);
+        }
+        share.groups.push_back(std::move(group));
+    }
+    return share;
 }
 
 BatchSummary run_batch(const BatchPlan& plan, const BatchOptions& options,

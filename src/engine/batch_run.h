@@ -36,6 +36,12 @@ BatchPlan plan_batch(Mode mode, const std::vector<std::string>& sources,
                      const std::string& output_directory,
                      paths::Convention convention = paths::kHost);
 
+// Share k (0 <= k < n) of a plan, for spreading one list over n runs: the
+// groups whose index is k modulo n, each kept whole and in order, so the n
+// shares convert every entry exactly once, differ by at most one group, and
+// give the outputs one run over the whole plan gives.
+BatchPlan shard_of(const BatchPlan& plan, std::size_t k, std::size_t n);
+
 enum class FileOutcome {
     Converted,  // the output was written
     Skipped,    // a BMP or JPEG source that does not exist

@@ -124,6 +124,36 @@ std::vector<std::uint8_t> read_file(const std::string& path) {
     return file.read_rest();
 }
 
+std::string read_all(const std::string& path, std::size_t limit) {
+    const bool standard_input = path == "-";
+    const int fd = standard_input ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail_cannot_open(path, errno);
+    struct Closer {
+        int fd;
+        bool keep;
+        ~Closer() {
+            if (!keep)
+                ::close(fd);
+        }
+    } closer{fd, standard_input};
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            fail_cannot_open(path, errno);
+        }
+        if (got == 0)
+            return data;
+        if (static_cast<std::size_t>(got) > limit - data.size())
+            fail_cannot_open(path, kTooLong);
+        data.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
 // ---------------------------------------------------------------------------
 
 namespace {

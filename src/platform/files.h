@@ -79,6 +79,13 @@ class InputFile final : public Reader {
 // The whole content of a file. Fails with "Cannot open file "%s". %s".
 std::vector<std::uint8_t> read_file(const std::string& path);
 
+// Everything that can be read from `path` until its end: a regular file, a
+// pipe or a terminal ("-" is standard input). Fails with "Cannot open file
+// "%s". %s" when it cannot be opened or read, and with kTooLong past `limit`
+// bytes.
+std::string read_all(const std::string& path, std::size_t limit);
+inline constexpr const char* kTooLong = "File too long";
+
 // A file being written. The bytes go to a temporary file beside the target;
 // commit() renames it over the target. Destroyed without commit, the
 // temporary file is removed and the target is untouched.

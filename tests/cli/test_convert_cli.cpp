@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "cli/convert_cli.h"
@@ -246,6 +247,132 @@ TEST(ConvertCli, WorkersThatCannotStartAreReportedOnce) {
     EXPECT_EQ(*seen,
               "0 quillora-convert: only 1 of 4 workers could be started; converting with 1\n"
               "6 converted, 0 skipped, 0 failed\n");
+}
+
+// --files-from: one path a line, or a zero byte after each with --null;
+// blank lines passed over, every other path kept byte for byte.
+TEST(ConvertCli, FilesFromAListOrAPipe) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("out"));
+    const std::string a = dir.file("a.bmp"), odd = dir.file("\xE9t\xE9 \xFF.bmp");
+    write_bmp(pattern_bitmap(4, 4), a);
+    write_bmp(pattern_bitmap(6, 4), odd);
+    const std::string out = dir.file("out");
+    struct Case {
+        const char* what;
+        std::string list;
+        std::vector<std::string> extra;
+    } cases[] = {
+        {"lines", a + "\n" + odd + "\n", {}},
+        {"blank lines and no final line break", "\n\n" + a + "\n\n" + odd, {}},
+        {"zero bytes", a + std::string(1, '\0') + odd + std::string(1, '\0'), {"--null"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        const std::string list = dir.write("list.txt", c.list);
+        std::vector<std::string> args = {"--mode", "bmp-jpg",      "--output",
+                                         out,      "--files-from", list};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const CliRun r = convert(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "2 converted, 0 skipped, 0 failed\n");
+        EXPECT_EQ(JpegPicture::read(out + "/\xE9t\xE9 \xFF.jpg").width(), 6);
+    }
+
+    // From standard input, through the program itself.
+    const std::string exe = QUILLORA_CONVERT_EXE;
+    const std::string from_pipe = "printf '%s\\000' " + a + " | " + exe +
+                                  " --mode bmp-jpg --output " + out +
+                                  " --files-from - --null --quiet";
+    const int raw = std::system(from_pipe.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0);
+
+    // A list that cannot be read converts nothing.
+    const std::string missing = dir.file("missing.txt");
+    CliRun r = convert({"--mode", "0", "--output", out, "--files-from", missing});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quillora-convert: " + missing + ": Cannot open file \"" + missing +
+                         "\". No such file or directory\n");
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--mode", "0", "--output", out, "--files-from", missing, a},
+          {"--list", dir.file("l.lai"), "--output", out, "--files-from", missing},
+          {"--mode", "0", "--output", out, "--null", a},
+          {"--mode", "0", "--output", out, "--shard", "2/2", a},
+          {"--mode", "0", "--output", out, "--shard", "-1/2", a},
+          {"--mode", "0", "--output", out, "--shard", "0/0", a},
+          {"--mode", "0", "--output", out, "--shard", "1", a}}) {
+        EXPECT_EQ(convert(wrong).status, 2) << wrong.back();
+    }
+}
+
+TEST(ConvertCli, ShardsSayWhichShardTheyWere) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("out"));
+    std::vector<std::string> args = {"--mode",        "bmp-jpg", "--output",
+                                     dir.file("out"), "--shard", "1/3"};
+    for (int i = 0; i < 7; ++i) {
+        args.push_back(dir.file("p" + std::to_string(i) + ".bmp"));
+        write_bmp(pattern_bitmap(4, 4), args.back());
+    }
+    const CliRun r = convert(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "2 converted, 0 skipped, 0 failed (shard 1/3)\n");
+    EXPECT_TRUE(files::exists(dir.file("out/p1.jpg")));
+    EXPECT_TRUE(files::exists(dir.file("out/p4.jpg")));
+}
+
+TEST(ConvertCli, ProgressOnATerminalAndElsewhere) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("out"));
+    std::vector<std::string> args = {"--mode", "bmp-jpg", "--output",  dir.file("out"),
+                                     "--jobs", "2",       "--progress"};
+    for (int i = 0; i < 40; ++i) {
+        args.push_back(dir.file("p" + std::to_string(i) + ".bmp"));
+        write_bmp(pattern_bitmap(4, 4), args.back());
+    }
+    args[7 + 10] = dir.write("bad.bmp", "this file holds no picture at all");
+
+    // Not a terminal: a line at every 5 % (every second file of 40).
+    std::ostringstream out, plain;
+    EXPECT_EQ(run(args, out, plain, false), 1);
+    std::istringstream lines(plain.str());
+    std::vector<std::string> progress;
+    std::string line, failure;
+    for (std::string l; std::getline(lines, l);) {
+        if (l.rfind("progress: ", 0) == 0)
+            progress.push_back(l);
+        else if (l.rfind("quillora-convert: ", 0) == 0)
+            failure = l;
+        else
+            line = l;
+    }
+    ASSERT_EQ(progress.size(), 20u);
+    EXPECT_TRUE(std::regex_match(progress[0],
+                                 std::regex("progress: 2/40 files, [0-9]+:[0-9]{2} elapsed, about "
+                                            "[0-9]+:[0-9]{2} left")))
+        << progress[0];
+    EXPECT_TRUE(std::regex_match(progress[19],
+                                 std::regex("progress: 40/40 files, [0-9]+:[0-9]{2} elapsed")))
+        << progress[19];
+    EXPECT_EQ(failure, "quillora-convert: " + args[17] + ": Bitmap image is not valid");
+    EXPECT_EQ(line, "39 converted, 0 skipped, 1 failed");
+
+    // A terminal: one line rewritten in place, cleared for the failure line.
+    args.push_back("--quiet");
+    std::ostringstream terminal;
+    EXPECT_EQ(run(args, out, terminal, true), 1);
+    const std::string shown = terminal.str();
+    EXPECT_EQ(shown.find("\r\x1b[Kprogress: 1/40 files"), 0u) << shown;
+    EXPECT_NE(shown.find("\r\x1b[Kquillora-convert: " + args[17] +
+                         ": Bitmap image is not valid\n\r\x1b[Kprogress: 10/40 files"),
+              std::string::npos)
+        << shown;
+    EXPECT_TRUE(
+        std::regex_search(shown, std::regex("progress: 40/40 files, [0-9]+:[0-9]{2} elapsed\n$")))
+        << shown;
+    EXPECT_EQ(shown.find("converted"), std::string::npos);
 }
 
 TEST(ConvertCli, ExecutableExitStatus) {

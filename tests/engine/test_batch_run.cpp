@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <numeric>
+#include <set>
 #include <thread>
 
 #include "imaging/bmp.h"
@@ -83,6 +84,38 @@ TEST(BatchPlan, EntriesThatTouchOneFileFormAGroupInListOrder) {
         EXPECT_EQ(plan_batch(c.mode, c.sources, "/o").groups, c.groups);
     }
     EXPECT_TRUE(plan_batch(Mode::BmpToJpeg, {}, "/o").groups.empty());
+}
+
+// Spread over N runs, a list converts every entry exactly once, with the
+// entries of one output name in one run, in list order.
+TEST(BatchPlan, ShardsCoverEveryEntryOnceAndKeepGroupsWhole) {
+    std::vector<std::string> sources;
+    for (int i = 0; i < 40; ++i)
+        sources.push_back("/in" + std::to_string(i % 4) + "/p" + std::to_string(i % 13) + ".bmp");
+    const BatchPlan whole = plan_batch(Mode::BmpToJpeg, sources, "/o");
+    for (std::size_t n = 1; n <= 7; ++n) {
+        SCOPED_TRACE(n);
+        std::map<std::string, std::size_t> shard_of_output;
+        std::multiset<std::string> seen;
+        std::size_t fewest = SIZE_MAX, most = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            const BatchPlan share = shard_of(whole, k, n);
+            fewest = std::min(fewest, share.groups.size());
+            most = std::max(most, share.groups.size());
+            std::size_t next = 0;
+            for (const auto& group : share.groups) {
+                for (std::size_t i : group) {
+                    EXPECT_EQ(i, next++);  // entries in group order, indices renumbered
+                    const BatchEntry& e = share.entries[i];
+                    seen.insert(e.source);
+                    auto [it, fresh] = shard_of_output.emplace(e.output, k);
+                    EXPECT_EQ(it->second, k) << e.output << " in two shards";
+                }
+            }
+        }
+        EXPECT_EQ(seen, std::multiset<std::string>(sources.begin(), sources.end()));
+        EXPECT_LE(most - fewest, 1u);
+    }
 }
 
 class BatchRunner : public ::testing::Test {
