@@ -375,6 +375,43 @@ TEST(ConvertCli, ProgressOnATerminalAndElsewhere) {
     EXPECT_EQ(shown.find("converted"), std::string::npos);
 }
 
+// The README's recipe for many machines, run with GNU parallel on this one:
+// four shards as four local jobs give the very bytes of one run.
+TEST(ConvertCli, GnuParallelShardsGiveTheOutputsOfOneRun) {
+    ASSERT_EQ(std::system("command -v parallel >/dev/null"), 0)
+        << "GNU parallel is not installed (scripts/setup.sh installs it)";
+    TempDir dir;
+    std::string list;
+    for (int i = 0; i < 60; ++i) {
+        // Three folders holding pictures of the same twenty names.
+        const std::string folder = dir.file("in" + std::to_string(i % 3));
+        std::filesystem::create_directories(folder);
+        const std::string path = folder + "/p" + std::to_string(i % 20) + ".bmp";
+        write_bmp(pattern_bitmap(8 + i % 7, 6 + i % 5, 24, i), path);
+        list += path + '\n';
+    }
+    dir.write("list.txt", list);
+    for (const char* out : {"one", "shards"})
+        std::filesystem::create_directory(dir.file(out));
+    const std::string exe = QUILLORA_CONVERT_EXE;
+    const std::string common =
+        " --mode bmp-jpg --files-from " + dir.file("list.txt") + " --quiet --output ";
+    ASSERT_EQ(std::system((exe + common + dir.file("one") + " --jobs 1").c_str()), 0);
+    const std::string recipe = "cd " + dir.path().string() + " && HOME=" + dir.path().string() +
+                               " parallel --sshlogin 4/: " + exe + common + dir.file("shards") +
+                               " --shard {}/4 ::: 0 1 2 3";
+    ASSERT_EQ(std::system(recipe.c_str()), 0);
+    auto outputs = [&](const std::string& out) {
+        std::map<std::string, std::vector<std::uint8_t>> files;
+        for (const auto& e : std::filesystem::directory_iterator(dir.file(out)))
+            files[e.path().filename().string()] = read_bytes(e.path().string());
+        return files;
+    };
+    const auto one = outputs("one");
+    EXPECT_EQ(one.size(), 20u);
+    EXPECT_EQ(outputs("shards"), one);
+}
+
 TEST(ConvertCli, ExecutableExitStatus) {
     TempDir dir;
     std::string exe = QUILLORA_CONVERT_EXE;
