@@ -10,6 +10,7 @@
 #include <typeinfo>
 
 #include "app/maker.h"
+#include "platform/default_button_qt.h"
 #include "platform/error.h"
 #include "ui_frm_erro.h"
 
@@ -35,6 +36,8 @@ TFormErro::TFormErro(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
     base.setPixelSize(12);
     base.setBold(true);
     ui_->mensagem->document()->setDefaultFont(base);
+    // Enter in the message box presses OK rather than adding a line.
+    enter_presses_default(*this);
 }
 
 TFormErro::~TFormErro() = default;
@@ -53,8 +56,10 @@ void TFormErro::set_report(const QString& message, const QString& place_code) {
                       base);
     cursor.insertBlock(centred);  // line 2, empty
 
+    // Italic alone: the box's base font is bold, and this line is not.
     QTextCharFormat italic;
     italic.setFontItalic(true);
+    italic.setFontWeight(QFont::Normal);
     italic.setFontPointSize(8);
     cursor.insertBlock(centred, italic);
     cursor.insertText(

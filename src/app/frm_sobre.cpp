@@ -5,6 +5,7 @@
 #include <QIcon>
 
 #include "app/maker.h"
+#include "platform/default_button_qt.h"
 #include "ui_frm_sobre.h"
 
 namespace quillora {
@@ -21,6 +22,7 @@ Tform_sobre::Tform_sobre(QWidget* parent)
     ui_->Label1->setFont(title);
     ui_->urlsite->setText(QString::fromUtf8(kMakerPage));
     ui_->btok->setIcon(QIcon(QStringLiteral(":/passo_feito.svg")));
+    enter_presses_default(*this);
 }
 
 Tform_sobre::~Tform_sobre() = default;

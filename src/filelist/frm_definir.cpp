@@ -1,5 +1,6 @@
 #include "filelist/frm_definir.h"
 
+#include "platform/default_button_qt.h"
 #include "ui_frm_definir.h"
 
 namespace quillora {
@@ -14,6 +15,7 @@ Tform_definir::Tform_definir(QWidget* parent)
     // The subfolder choice belongs to the search; it keeps its tick while disabled.
     connect(ui_->s_01, &QRadioButton::toggled, this,
             [this](bool manual) { ui_->subdir->setEnabled(!manual); });
+    enter_presses_default(*this);
 }
 
 Tform_definir::~Tform_definir() = default;

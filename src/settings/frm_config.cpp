@@ -6,6 +6,7 @@
 #include <QStyleOption>
 #include <QTabBar>
 
+#include "platform/default_button_qt.h"
 #include "platform/dialogs_qt.h"
 #include "settings/colour_text.h"
 #include "settings/settings_store.h"
@@ -65,6 +66,8 @@ Tform_config::Tform_config(QWidget* parent)
 
     connect(ui_->bt_ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->bt_cancelar, &QPushButton::clicked, this, &QDialog::reject);
+    // Enter on a colour button presses OK; Space still opens its palette.
+    enter_presses_default(*this);
 }
 
 Tform_config::~Tform_config() = default;

@@ -8,6 +8,7 @@
 #include "app/action_table_qt.h"
 #include "app/maker.h"
 #include "imaging/icon_writer.h"
+#include "platform/default_button_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/error.h"
 #include "platform/exe_icons.h"
@@ -64,6 +65,7 @@ Tform_executavel::Tform_executavel(QWidget* parent)
     connect(ui_->bt_open, &QToolButton::clicked, this, &Tform_executavel::bt_openClick);
     ui_->nicon->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     connect(ui_->nicon, &QSpinBox::valueChanged, this, &Tform_executavel::niconChange);
+    enter_presses_default(*this);
 }
 
 Tform_executavel::~Tform_executavel() = default;

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <cstdio>
@@ -93,6 +96,46 @@ TEST(ErrorWindow, ReportLines) {
     EXPECT_EQ(failure_place_code(Error("x")).size(), 8u);
     EXPECT_EQ(failure_place_code(std::runtime_error("x")),
               failure_place_code(std::runtime_error("y")));
+}
+
+TEST(ErrorWindow, LineAttributes) {
+    TFormErro window;
+    window.set_report("Stream read error", "0A1B2C3D");
+    QTextDocument* document = window.findChild<QTextEdit*>("mensagem")->document();
+    const struct {
+        int line;
+        bool bold, italic;
+        double points;
+        QColor colour;
+    } lines[] = {
+        {1, true, false, 9, QColor()},  // the box's base font: Arial bold, 12 pixels
+        {3, false, true, 8, QColor()},
+        {5, true, false, 9, QColor(255, 0, 0)},
+    };
+    for (const auto& expected : lines) {
+        const QTextBlock block = document->findBlockByNumber(expected.line - 1);
+        ASSERT_TRUE(block.isValid()) << expected.line;
+        EXPECT_EQ(block.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter)
+            << expected.line;
+        QTextCursor cursor(block);
+        cursor.movePosition(QTextCursor::NextCharacter);
+        const QTextCharFormat format = cursor.charFormat();
+        // What the line is drawn with: its own attributes over the box's font.
+        const QFont font = format.font().resolve(document->defaultFont());
+        EXPECT_EQ(font.bold(), expected.bold) << expected.line;
+        EXPECT_EQ(font.italic(), expected.italic) << expected.line;
+        if (expected.line == 1) {
+            EXPECT_EQ(font.pixelSize(), 12);
+            EXPECT_EQ(font.family(), "Arial");
+        } else {
+            EXPECT_EQ(font.pointSizeF(), expected.points) << expected.line;
+        }
+        if (expected.colour.isValid()) {
+            EXPECT_EQ(format.foreground().color(), expected.colour) << expected.line;
+        } else {
+            EXPECT_FALSE(format.hasProperty(QTextFormat::ForegroundBrush)) << expected.line;
+        }
+    }
 }
 
 }  // namespace
