@@ -48,6 +48,10 @@ Tform_executavel::Tform_executavel(QWidget* parent)
     setFixedSize(size());
     ui_->bt_open->setIcon(QIcon(QStringLiteral(":/list_abrir.svg")));
     ui_->bt_salvar->setIcon(QIcon(QStringLiteral(":/list_salvar.svg")));
+    // The program's own OK and cancel pictures, as on the about box and the
+    // progress window.
+    ui_->bt_ok->setIcon(QIcon(QStringLiteral(":/passo_feito.svg")));
+    ui_->bt_cancelar->setIcon(QIcon(QStringLiteral(":/cancelar.svg")));
     QPalette blue = ui_->ntotal->palette();
     blue.setColor(QPalette::WindowText, Qt::blue);
     ui_->ntotal->setPalette(blue);
@@ -63,7 +67,6 @@ Tform_executavel::Tform_executavel(QWidget* parent)
     acao2_->update_all();
 
     connect(ui_->bt_open, &QToolButton::clicked, this, &Tform_executavel::bt_openClick);
-    ui_->nicon->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     connect(ui_->nicon, &QSpinBox::valueChanged, this, &Tform_executavel::niconChange);
     enter_presses_default(*this);
 }

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -125,6 +126,68 @@ TEST_F(IconDialog, EveryOpeningStartsAfresh) {
         window.findChild<QAbstractButton*>("b03")->click();
     }
     EXPECT_EQ(names, (std::vector<QString>{"", ""}));
+}
+
+// Types `keys` into the number field (its text selected first, as a
+// double click leaves it) and ends the typing by leaving the field or by Enter.
+void type_number(QSpinBox* number, QWidget* elsewhere, const QString& keys, bool enter) {
+    number->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(number->hasFocus());
+    number->selectAll();
+    QKeyEvent erase(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+    QApplication::sendEvent(number, &erase);
+    for (const QChar key : keys) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(key));
+        QApplication::sendEvent(number, &press);
+    }
+    if (enter) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QApplication::sendEvent(number, &press);
+    } else {
+        elsewhere->setFocus(Qt::TabFocusReason);
+        ASSERT_FALSE(number->hasFocus());
+    }
+}
+
+TEST_F(IconDialog, TypedNumbersComeIntoTheRange) {
+    open(kThreeGroups);
+    auto* number = child<QSpinBox>("nicon");
+    std::vector<QImage> icons;
+    for (int n = 1; n <= 3; ++n) {
+        number->setValue(n);
+        icons.push_back(shown());
+    }
+    const struct {
+        const char* typed;
+        bool enter;
+        int shown;
+    } cases[] = {
+        {"9", false, 3}, {"9", true, 3},   {"2", false, 2}, {"0", false, 1},
+        {"", false, 1},  {"-4", false, 1}, {"45", true, 3}, {"99999999999999", false, 3},
+        {"3", true, 3},  {"1", false, 1},
+    };
+    for (const auto& c : cases) {
+        number->setValue(c.shown == 1 ? 2 : 1);  // so that every case changes the number
+        dialog->show();
+        dialog->activateWindow();
+        QApplication::processEvents();
+        type_number(number, child<QLineEdit>("nomearquivo"), QString::fromLatin1(c.typed), c.enter);
+        EXPECT_EQ(number->value(), c.shown) << c.typed;
+        EXPECT_EQ(number->text(), QString::number(c.shown)) << c.typed;
+        EXPECT_TRUE(shown() == icons[static_cast<std::size_t>(c.shown - 1)]) << c.typed;
+        // Enter also presses OK.
+        EXPECT_EQ(dialog->isVisible(), !c.enter) << c.typed;
+    }
+}
+
+TEST_F(IconDialog, OkAndCancelarShowTheirPictures) {
+    for (const char* name : {"bt_ok", "bt_cancelar"}) {
+        const QIcon icon = child<QAbstractButton>(name)->icon();
+        EXPECT_FALSE(icon.isNull()) << name;
+        EXPECT_FALSE(icon.pixmap(16, 16).toImage().isNull()) << name;
+    }
+    EXPECT_EQ(child<QAbstractButton>("bt_ok")->text(), "OK");
+    EXPECT_EQ(child<QAbstractButton>("bt_cancelar")->text(), "Cancelar");
 }
 
 }  // namespace
