@@ -1,5 +1,6 @@
 #include "platform/dialogs_qt.h"
 
+#include <QAbstractItemView>
 #include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -10,6 +11,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -88,7 +90,6 @@ class PictureDialog : public QFileDialog {
         : QFileDialog(parent, QString(), directory, qt_file_filter(filter)),
           make_preview_(std::move(preview)) {
         setOption(QFileDialog::DontUseNativeDialog);
-        setFileMode(QFileDialog::ExistingFiles);
         setSizeGripEnabled(true);
         preview_ = new QLabel(this);
         preview_->setObjectName("previa");
@@ -100,7 +101,60 @@ class PictureDialog : public QFileDialog {
         connect(this, &QFileDialog::currentChanged, this, &PictureDialog::show_preview);
     }
 
+    // Several files at once, and a typed name need not exist. Qt's own
+    // several-files mode refuses a name that is not there, and its other
+    // modes take one name: this is the "any file" mode with the views'
+    // several-at-once selection, and the names come from the name field.
+    void choose_several_names() {
+        setFileMode(QFileDialog::AnyFile);
+        for (const char* view : {"listView", "treeView"}) {
+            if (auto* shown = findChild<QAbstractItemView*>(view))
+                shown->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        }
+        several_names_ = true;
+    }
+    // The full paths chosen, in the order they stand in the name field.
+    QStringList chosen() const { return several_names_ ? chosen_ : selectedFiles(); }
+
+    void accept() override {
+        if (!several_names_)
+            return QFileDialog::accept();
+        QStringList names;
+        for (const QString& name : typed_names()) {
+            if (!QFileInfo(name).isDir())
+                names << name;
+        }
+        // Nothing but a folder: Qt's own handling opens it.
+        if (names.isEmpty())
+            return QFileDialog::accept();
+        chosen_ = names;
+        QDialog::accept();
+    }
+
   private:
+    // The names in the name field: one name, or several each in double
+    // quotes (as the dialog writes a selection of several files), each
+    // relative to the folder on show unless it is a full path.
+    QStringList typed_names() const {
+        const auto* field = findChild<QLineEdit*>("fileNameEdit");
+        const QString text = field ? field->text() : QString();
+        QStringList names;
+        if (!text.contains('"')) {
+            if (!text.trimmed().isEmpty())
+                names << text;
+        } else {
+            const QStringList parts = text.split('"');
+            for (qsizetype i = 1; i < parts.size(); i += 2) {
+                if (!parts[i].isEmpty())
+                    names << parts[i];
+            }
+        }
+        const QDir folder = directory();
+        for (QString& name : names)
+            name = QDir::cleanPath(folder.absoluteFilePath(name));
+        return names;
+    }
+
     void show_preview(const QString& path) {
         preview_->clear();
         if (QFileInfo(path).isDir())
@@ -117,6 +171,8 @@ class PictureDialog : public QFileDialog {
 
     PreviewMaker make_preview_;
     QLabel* preview_;
+    bool several_names_ = false;
+    QStringList chosen_;
 };
 
 class QtDialogs final : public Dialogs {
@@ -132,11 +188,12 @@ class QtDialogs final : public Dialogs {
                                              const QString& directory, const QString& last_file,
                                              const PreviewMaker& preview) override {
         PictureDialog dialog(parent, filter, directory, preview);
+        dialog.choose_several_names();
         if (!last_file.isEmpty())
             dialog.selectFile(last_file);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
-        return dialog.selectedFiles();
+        return dialog.chosen();
     }
     std::optional<QString> save_list(QWidget* parent) override {
         QFileDialog dialog(parent, QString(), QString(), kListFilter);

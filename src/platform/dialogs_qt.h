@@ -22,9 +22,10 @@ class Dialogs {
     // A folder picker; `initial` preselects a folder when not empty.
     // Nothing when cancelled.
     virtual std::optional<QString> pick_folder(QWidget* parent, const QString& initial) = 0;
-    // The picture-open dialog: several files at once, a filter in the
-    // "description|*.a;*.b" form, the initial folder, and the file chosen the
-    // last time (its folder is where the dialog starts then); `preview` makes
+    // The picture-open dialog: several files at once (a typed name need not
+    // exist), a filter in the "description|*.a;*.b" form, the initial folder,
+    // and the file chosen the last time (its folder is where the dialog
+    // starts then); `preview` makes
     // the picture shown beside the list for the selected file. Nothing when
     // cancelled; otherwise the full paths in the order the dialog gives them.
     virtual std::optional<QStringList> open_pictures(QWidget* parent, const QString& filter,
