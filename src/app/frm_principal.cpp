@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QProxyStyle>
@@ -68,6 +69,22 @@ class TabStyle : public QProxyStyle {
             return 10;
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
+    // The tab under the pointer is lit: a tint of the highlight colour with
+    // a line of it along the tab's top edge.
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element != CE_TabBarTabShape || !option->state.testFlag(State_MouseOver) ||
+            !option->state.testFlag(State_Enabled))
+            return;
+        const QRect tab = option->rect.adjusted(1, 2, -1, 0);
+        QColor tint = option->palette.color(QPalette::Highlight);
+        painter->save();
+        painter->fillRect(tab.adjusted(0, 2, 0, 0),
+                          QColor(tint.red(), tint.green(), tint.blue(), 40));
+        painter->fillRect(QRect(tab.left(), tab.top(), tab.width(), 2), tint);
+        painter->restore();
+    }
 };
 
 // Disables every visible, enabled window but one; returns those it disabled.
@@ -118,6 +135,7 @@ Tform_principal::Tform_principal(QWidget* parent)
     for (int i = 0; i < kModeCount; ++i)
         ui_->Tab->setTabIcon(i, QIcon(tab_pictures[i]));
     ui_->Tab->setFocusPolicy(Qt::NoFocus);
+    ui_->Tab->setAttribute(Qt::WA_Hover);
     ui_->Tab->setExpanding(false);
     ui_->Tab->setDrawBase(false);
     connect(ui_->Tab, &QTabBar::currentChanged, this, [this](int index) {

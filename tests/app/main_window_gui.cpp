@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
@@ -199,6 +200,45 @@ TEST_F(MainWindow, LoadingWindowShowsWhileAListComesBack) {
     EXPECT_TRUE(shown_during_copy);
     EXPECT_TRUE(window->carregar()->isHidden());
     EXPECT_EQ(window->carregar()->windowTitle(), "Aguarde ...");
+}
+
+// Moves the pointer, without buttons, to `at` in `widget`.
+void move_pointer(QWidget* widget, QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+// How many pixels of `area` differ between two pictures.
+int changed_pixels(const QImage& a, const QImage& b, const QRect& area) {
+    int changed = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            changed += a.pixel(x, y) != b.pixel(x, y);
+    }
+    return changed;
+}
+
+TEST_F(MainWindow, TheTabUnderThePointerIsHighlighted) {
+    window->show();
+    const QImage plain = tab->grab().toImage();
+    for (const int over : {2, 1, 0, 3}) {
+        move_pointer(tab, tab->tabRect(over).center());
+        const QImage lit = tab->grab().toImage();
+        for (int i = 0; i < tab->count(); ++i) {
+            const int changed = changed_pixels(plain, lit, tab->tabRect(i));
+            if (i == over) {
+                EXPECT_GT(changed, tab->tabRect(i).width()) << "pointer over " << over;
+            } else {
+                EXPECT_EQ(changed, 0) << "tab " << i << ", pointer over " << over;
+            }
+        }
+    }
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(tab, &leave);
+    QHoverEvent hover_leave(QEvent::HoverLeave, QPointF(-1, -1), QPointF(-1, -1), QPointF(), {});
+    QApplication::sendEvent(tab, &hover_leave);
+    EXPECT_EQ(changed_pixels(plain, tab->grab().toImage(), tab->rect()), 0);
 }
 
 TEST_F(MainWindow, FirstFileGoneLeavesThePanelAlone) {
