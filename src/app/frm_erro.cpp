@@ -7,6 +7,7 @@
 #include <QTextCursor>
 #include <QToolTip>
 #include <cstdio>
+#include <new>
 #include <typeinfo>
 
 #include "app/maker.h"
@@ -20,6 +21,7 @@ namespace {
 bool g_failure_reported = false;
 bool g_reporting = false;
 QPointer<QWidget> g_main_window;
+QPointer<TFormErro> g_standby;
 
 }  // namespace
 
@@ -99,7 +101,18 @@ void aplicacaoException(QObject* /*sender*/, const std::exception& failure) {
             QWidget* over = QApplication::activeModalWidget();
             if (!over)
                 over = g_main_window;
-            auto window = std::make_unique<TFormErro>(over);
+            // Making a window needs memory: without it the report goes into
+            // the window made at start.
+            std::unique_ptr<TFormErro> fresh;
+            if (dynamic_cast<const std::bad_alloc*>(&failure) == nullptr || !g_standby) {
+                try {
+                    fresh = std::make_unique<TFormErro>(over);
+                } catch (...) {
+                    if (!g_standby)
+                        throw;
+                }
+            }
+            TFormErro* window = fresh ? fresh.get() : g_standby.data();
             window->set_report(QString::fromLocal8Bit(failure.what()),
                                QString::fromStdString(failure_place_code(failure)));
             if (g_main_window) {
@@ -123,6 +136,10 @@ bool failure_reported() noexcept {
 
 void set_failure_main_window(QWidget* window) noexcept {
     g_main_window = window;
+}
+
+void set_standby_error_window(TFormErro* window) noexcept {
+    g_standby = window;
 }
 
 }  // namespace quillora

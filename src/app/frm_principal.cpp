@@ -236,7 +236,7 @@ void Tform_principal::b05Click() {
 }
 
 void Tform_principal::create_windows() {
-    // In the order the program has always made them, all hidden.
+    // All hidden, in this order.
     definir_ = new Tform_definir(this);
     definir_->hide();
     // The search and progress windows are not children of the main window:
@@ -250,10 +250,14 @@ void Tform_principal::create_windows() {
     connect(progresso_.get(), &Tform_progresso::cancel_clicked, this, [this] { cancel_ = true; });
     connect(progresso_.get(), &Tform_progresso::shown, this, [this] { cancel_ = false; });
     connect(progresso_.get(), &Tform_progresso::closed, this, [this] { cancel_ = false; });
-    sobre_ = new Tform_sobre(this);
-    sobre_->hide();
     screen_ = new Tform_screen(this);
     screen_->hide();
+    sobre_ = new Tform_sobre(this);
+    sobre_->hide();
+    // Never shown itself unless memory runs out: see the failure handler.
+    erro_ = new TFormErro(this);
+    erro_->hide();
+    set_standby_error_window(erro_);
 }
 
 void Tform_principal::place_window() {

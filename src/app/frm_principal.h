@@ -34,6 +34,7 @@ class Tform_definir;
 class Tform_screen;
 class Tform_sobre;
 class Tform_progresso;
+class TFormErro;
 
 class Tform_principal : public QMainWindow {
     Q_OBJECT
@@ -125,6 +126,7 @@ class Tform_principal : public QMainWindow {
     Tform_definir* definir_ = nullptr;
     Tform_sobre* sobre_ = nullptr;
     Tform_screen* screen_ = nullptr;
+    TFormErro* erro_ = nullptr;
     // Not a child of the main window: it must stay enabled while the main
     // window is disabled during a run.
     std::unique_ptr<Tform_progresso> progresso_;
