@@ -41,6 +41,7 @@
 #include "filelist/list_file.h"
 #include "filelist/picture_image_qt.h"
 #include "filelist/preview_qt.h"
+#include "platform/centre_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -261,12 +262,9 @@ void Tform_principal::create_windows() {
 }
 
 void Tform_principal::place_window() {
-    // Centred once on the primary screen; never placed again.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.left() + (area.width() - width()) / 2,
-             area.top() + (area.height() - height()) / 2);
-    }
+    // Centred on the primary screen by the outer size once, at creation (and
+    // again when the window manager has added the frame); never placed again.
+    centre_on_screen(*this);
 }
 
 void Tform_principal::build_status_bar() {

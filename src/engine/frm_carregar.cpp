@@ -1,9 +1,7 @@
 #include "engine/frm_carregar.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "engine/copy_animation_qt.h"
+#include "platform/centre_qt.h"
 #include "ui_frm_carregar.h"
 
 namespace quillora {
@@ -28,9 +26,7 @@ CopyAnimation* Tform_carregar::animation() const {
 }
 
 void Tform_carregar::begin() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->geometry().center() - rect().center());
-    }
+    centre_on_screen(*this);
     ui_->animacao01->start();
     show();
     repaint();

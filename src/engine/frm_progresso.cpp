@@ -1,12 +1,11 @@
 #include "engine/frm_progresso.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QScreen>
 
 #include "engine/step_list_qt.h"
+#include "platform/centre_qt.h"
 #include "ui_frm_progresso.h"
 
 namespace quillora {
@@ -20,9 +19,7 @@ Tform_progresso::Tform_progresso(QWidget* parent)
     ui_->logo->setPixmap(QIcon(QStringLiteral(":/progresso_logo.svg")).pixmap(105, 193));
     ui_->bt_cancel->setIcon(QIcon(QStringLiteral(":/cancelar.svg")));
     connect(ui_->bt_cancel, &QPushButton::clicked, this, &Tform_progresso::cancel_clicked);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->geometry().center() - rect().center());
-    }
+    centre_on_screen(*this);
 }
 
 Tform_progresso::~Tform_progresso() = default;

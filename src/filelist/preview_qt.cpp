@@ -1,13 +1,12 @@
 #include "filelist/preview_qt.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
-#include <QScreen>
 
 #include "engine/paths.h"
 #include "filelist/picture_image_qt.h"
 #include "imaging/picture_loader.h"
+#include "platform/centre_qt.h"
 
 namespace quillora {
 
@@ -29,9 +28,7 @@ std::unique_ptr<QDialog> make_preview(const std::string& path) {
     window->setFixedSize(image.size());
     const std::string_view name = paths::file_name(path);
     window->setWindowTitle(QString::fromLocal8Bit(name.data(), static_cast<int>(name.size())));
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        window->move(screen->geometry().center() - window->rect().center());
-    }
+    centre_on_screen(*window);
     return window;
 }
 
