@@ -414,11 +414,15 @@ void Tform_principal::TabChange(bool at_creation) {
     ui_->lista_arquivos->clear();
     const auto& stored = stored_[static_cast<std::size_t>(mode)];
     if (!stored.empty()) {
-        if (carregar_)
+        if (carregar_) {
             carregar_->begin();
-        append(stored);
-        if (carregar_)
+            carregar_->copy(stored, [this](std::span<const std::string> paths) {
+                append(std::vector<std::string>(paths.begin(), paths.end()));
+            });
             carregar_->end();
+        } else {
+            append(stored);
+        }
     }
     if (!at_creation)
         refresh_count();

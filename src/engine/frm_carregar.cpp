@@ -1,5 +1,10 @@
 #include "engine/frm_carregar.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QWindow>
+#include <algorithm>
+
 #include "engine/copy_animation_qt.h"
 #include "platform/centre_qt.h"
 #include "ui_frm_carregar.h"
@@ -29,7 +34,35 @@ void Tform_carregar::begin() {
     centre_on_screen(*this);
     ui_->animacao01->start();
     show();
+    // A window is on the screen only once the window system says so; painted
+    // before that, it would show up empty. The animation's timer wakes the
+    // wait even when nothing else comes.
+    QElapsedTimer waited;
+    waited.start();
+    while (!(windowHandle() && windowHandle()->isExposed()) && waited.elapsed() < 1000) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::WaitForMoreEvents);
+    }
     repaint();
+}
+
+void Tform_carregar::copy(std::span<const std::string> paths,
+                          const std::function<void(std::span<const std::string>)>& append) {
+    QElapsedTimer since_events;
+    since_events.start();
+    std::size_t since_events_count = 0;
+    while (!paths.empty()) {
+        const std::size_t n = std::min(paths.size(), kPiece);
+        append(paths.first(n));
+        paths = paths.subspan(n);
+        since_events_count += n;
+        if (!paths.empty() &&
+            (since_events_count >= kMostBetweenEvents || since_events.elapsed() >= 20)) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            since_events.start();
+            since_events_count = 0;
+        }
+    }
 }
 
 void Tform_carregar::end() {

@@ -14,6 +14,7 @@
 
 #include "app/action_table_qt.h"
 #include "app/frm_principal.h"
+#include "engine/copy_animation_qt.h"
 #include "engine/frm_carregar.h"
 #include "imaging/bmp.h"
 #include "platform/dialogs_qt.h"
@@ -239,6 +240,77 @@ TEST_F(MainWindow, TheTabUnderThePointerIsHighlighted) {
     QHoverEvent hover_leave(QEvent::HoverLeave, QPointF(-1, -1), QPointF(-1, -1), QPointF(), {});
     QApplication::sendEvent(tab, &hover_leave);
     EXPECT_EQ(changed_pixels(plain, tab->grab().toImage(), tab->rect()), 0);
+}
+
+// Counts the paint events of a window and of everything in it, and the
+// posted events it is sent.
+class Watch : public QObject {
+  public:
+    explicit Watch(QWidget* window) {
+        window->installEventFilter(this);
+        for (QWidget* part : window->findChildren<QWidget*>())
+            part->installEventFilter(this);
+    }
+    int paints = 0;
+    int posted = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return QObject::eventFilter(watched, event);
+    }
+    bool event(QEvent* event) override {
+        posted += event->type() == QEvent::User;
+        return QObject::event(event);
+    }
+};
+
+TEST_F(MainWindow, LoadingWindowIsPaintedAndEventsFlowWhileALongListComesBack) {
+    window->show();
+    std::vector<std::string> many(2 * Tform_carregar::kMostBetweenEvents + 100);
+    for (std::size_t i = 0; i < many.size(); ++i)
+        many[i] = dir.file("nenhum" + std::to_string(i) + ".bmp");
+    window->append(many);
+    tab->setCurrentIndex(1);
+
+    Tform_carregar* loading = window->carregar();
+    auto* label = loading->findChild<QLabel*>("c_aguarde");
+    ASSERT_TRUE(label);
+    Watch watch(loading);
+    struct Seen {
+        bool visible = false, label_shown = false, playing = false;
+        int paints = 0, posted = 0, rows = 0;
+    };
+    Seen first, last;
+    int insertions = 0;
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, [&] {
+        last = {loading->isVisible(), label->isVisible(), loading->animation()->playing(),
+                watch.paints,         watch.posted,       list->count()};
+        if (insertions++ == 0) {
+            first = last;
+            // Delivered only if window events are processed before the copy ends.
+            QCoreApplication::postEvent(&watch, new QEvent(QEvent::User));
+        }
+    });
+    tab->setCurrentIndex(0);
+
+    // Up and painted, texts and animation included, before the first path came back.
+    EXPECT_TRUE(first.visible);
+    EXPECT_TRUE(first.label_shown);
+    EXPECT_EQ(label->text(), "Aguarde Carregando Lista ...");
+    EXPECT_EQ(loading->windowTitle(), "Aguarde ...");
+    EXPECT_TRUE(first.playing);
+    EXPECT_GE(first.paints, 3);  // the window, its animation and its label
+    EXPECT_LT(first.rows, static_cast<int>(many.size()));
+    // The paths came back a few at a time, with events processed in between.
+    EXPECT_GE(insertions, 3);
+    EXPECT_TRUE(last.visible);
+    EXPECT_EQ(last.posted, 1);
+    EXPECT_EQ(last.rows, static_cast<int>(many.size()));
+    EXPECT_EQ(window->shown_list(), many);
+    EXPECT_TRUE(loading->isHidden());
+    EXPECT_FALSE(loading->animation()->playing());
+    EXPECT_EQ(count->text(), QString("%1 Arquivo(s) Adicionado(s)").arg(many.size()));
 }
 
 TEST_F(MainWindow, FirstFileGoneLeavesThePanelAlone) {
