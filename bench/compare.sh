@@ -4,8 +4,11 @@
 #
 #   BMP -> JPEG  quillora-convert --mode bmp-jpg (--jobs 1 and default jobs),
 #                cjpeg -quality 90 -baseline file by file, ImageMagick mogrify,
-#                libvips file by file, and the codec's own limit (tjbench
-#                compression throughput plus reading and writing the files)
+#                libvips file by file, the plainest program doing the same
+#                work (bench/plain_convert.cpp: libjpeg-turbo straight from and
+#                into BMP rows, one write per file) and the codec's own limit
+#                (tjbench compression throughput plus reading and writing the
+#                files)
 #   JPEG -> BMP  the same with --mode jpg-bmp, djpeg -bmp, mogrify, libvips,
 #                tjbench decompression throughput plus the file transfer
 #   ICO -> BMP / ICO -> JPEG  quillora-convert on a few icons
@@ -57,10 +60,16 @@ if [[ $build == 1 ]]; then
     echo "== building quillora-convert (Release, build-bench)"
     cmake -S "$repo" -B "$repo/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DQUILLORA_TESTS=OFF -DQUILLORA_GUI=OFF >/dev/null
-    cmake --build "$repo/build-bench" --target quillora-convert -j "$(nproc)" >/dev/null
+    cmake --build "$repo/build-bench" --target quillora-convert plain_convert -j "$(nproc)" >/dev/null
     : "${convert_exe:=$repo/build-bench/quillora-convert}"
+    plain_exe=$repo/build-bench/bench/plain_convert
 fi
 : "${convert_exe:=$repo/build/quillora-convert}"
+: "${plain_exe:=$(dirname "$convert_exe")/bench/plain_convert}"
+if [[ ! -x $plain_exe ]]; then
+    echo "note: $plain_exe not found; the plain program's rows are skipped" >&2
+    plain_exe=""
+fi
 if [[ ! -x $convert_exe ]]; then
     echo "note: $convert_exe not found; its rows are skipped (use --build or --convert)" >&2
     convert_exe=""
@@ -214,6 +223,12 @@ run_direction() { # run_direction GROUP QUILLORA-MODE EXT INPUTS...
         measure "$work/out-jobs" "$ext" "$convert_exe" --mode "$mode" --output "$work/out-jobs" "${inputs[@]}"
         row "$group" "quillora-convert --jobs default" "$best_time" "$best_kb"
         rm -rf "$work/out-jobs"
+    fi
+
+    if [[ -n $plain_exe ]]; then
+        echo "-- $group: plain libjpeg-turbo program"
+        measure "$work/out" "$ext" "$plain_exe" "$mode" "$work/out" "${inputs[@]}"
+        row "$group" "limit: plain program (bench/plain_convert.cpp)" "$best_time" "$best_kb"
     fi
 
     if [[ $mode == bmp-jpg ]]; then
