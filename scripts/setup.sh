@@ -10,7 +10,7 @@ packages=(
     libjpeg62-turbo-dev libpng-dev
     libgtest-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev qt6-translations-l10n
     xvfb xauth x11-utils libx11-dev fonts-liberation fonts-dejavu-core fp-utils
     xdg-utils xchm parallel
 )

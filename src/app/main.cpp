@@ -6,12 +6,14 @@
 #include "app/frm_erro.h"
 #include "app/frm_principal.h"
 #include "app/maker.h"
+#include "app/translations_qt.h"
 #include "platform/display_qt.h"
 
 int main(int argc, char** argv) {
     quillora::Application app(argc, argv);
     // The pictures live in the GUI library's resources.
     Q_INIT_RESOURCE(quillora);
+    quillora::load_qt_translation();
     QApplication::setApplicationName(QStringLiteral("Quillora"));
     QApplication::setDesktopFileName(QStringLiteral("quillora"));
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
