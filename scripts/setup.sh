@@ -12,7 +12,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev qt6-translations-l10n
     xvfb xauth x11-utils libx11-dev fonts-liberation fonts-dejavu-core fp-utils
-    xdg-utils xchm parallel
+    xdg-utils xchm parallel dbus
 )
 for arg in "$@"; do
     case "$arg" in

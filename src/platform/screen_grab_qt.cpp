@@ -3,12 +3,12 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/error.h"
+#include "platform/portal_screenshot_qt.h"
 
 namespace quillora {
 namespace {
@@ -21,32 +21,22 @@ bool wayland_session() {
            QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-bool all_black(const QImage& image) {
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if ((row[x] & 0x00FFFFFFu) != 0)
-                return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 QImage grab_primary_screen_image() {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return {};
-    QImage grabbed = screen->grabWindow(0).toImage();
+    QImage grabbed;
+    if (wayland_session()) {
+        // Only the desktop may read the screen: ask its portal.
+        grabbed = portal_screenshot(portal_bus());
+    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        grabbed = screen->grabWindow(0).toImage();
+    }
     if (grabbed.isNull())
         return {};
     if (grabbed.format() != QImage::Format_RGB32 && grabbed.format() != QImage::Format_ARGB32)
         grabbed.convertTo(QImage::Format_RGB32);
     if (grabbed.isNull())
         throw Error(std::string(kOutOfResources));
-    if (wayland_session() && all_black(grabbed))
-        return {};
     return grabbed;
 }
 

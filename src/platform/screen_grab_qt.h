@@ -6,9 +6,10 @@
 namespace quillora {
 
 // The primary screen at full size in device pixels, as an RGB32 (or ARGB32)
-// image. Null when the system gives no picture: no primary screen, a refused
-// grab, or a Wayland session handing out an all-black picture (Wayland lets
-// no program read the screen without the desktop's own permission).
+// image. On a Wayland session, which lets no program read the screen, the
+// picture comes from the desktop portal (see portal_screenshot_qt.h); on X11
+// it is grabbed. Null when the system gives no picture: no primary screen, a
+// refused grab, or a portal request refused or failed.
 QImage grab_primary_screen_image();
 
 }  // namespace quillora

@@ -11,8 +11,8 @@ class Tform_screen;
 
 // The primary screen's picture, full size in device pixels, as a screen
 // bitmap at display::screen_depth(). Empty when the system gives no picture:
-// no primary screen, a refused grab (a null picture), or a Wayland session
-// handing out an all-black one.
+// no primary screen, a refused grab (a null picture), or on a Wayland session
+// a desktop portal request that was refused, failed or got no answer.
 Bitmap grab_primary_screen();
 
 // The capture sequence: with the setting "Minimizar" equal to 1 the
