@@ -38,6 +38,7 @@
 #include "filelist/frm_definir.h"
 #include "filelist/info_panel_qt.h"
 #include "filelist/list_delegate_qt.h"
+#include "filelist/list_drop_qt.h"
 #include "filelist/list_file.h"
 #include "filelist/picture_image_qt.h"
 #include "filelist/preview_qt.h"
@@ -151,6 +152,9 @@ Tform_principal::Tform_principal(QWidget* parent)
     connect(ui_->lista_arquivos, &QListWidget::currentRowChanged, this, [this](int) {
         if (!selecting_by_program_)
             lista_arquivosClick();
+    });
+    accept_file_drops(ui_->lista_arquivos, [this](const std::vector<DroppedItem>& dropped) {
+        lista_arquivosDragDrop(dropped);
     });
 
     info_ = std::make_unique<InfoPanel>(ui_->n_arquivo, ui_->n_tamanho, ui_->n_criado,
@@ -527,6 +531,10 @@ void Tform_principal::acao_definirExecute() {
 }
 
 void Tform_principal::directory_search(bool subdirectories) {
+    search_folder(ui_->diretorio_buscar->text().toLocal8Bit().toStdString(), subdirectories);
+}
+
+void Tform_principal::search_folder(const std::string& root, bool subdirectories) {
     const std::string masks_field = descriptor_field(kFieldSearchMasks, "=", descriptor_);
     const std::vector<std::string> masks = split_masks(masks_field);
     ui_->Tab->setEnabled(false);
@@ -552,8 +560,7 @@ void Tform_principal::directory_search(bool subdirectories) {
             flush();
         return buscar_->responsive();
     };
-    search_directory(ui_->diretorio_buscar->text().toLocal8Bit().toStdString(), masks,
-                     subdirectories, callbacks);
+    search_directory(root, masks, subdirectories, callbacks);
     flush();
     buscar_->end();
     enable_again(disabled);
@@ -561,6 +568,20 @@ void Tform_principal::directory_search(bool subdirectories) {
     if (ui_->lista_arquivos->count() > 0)
         select_first_and_show();
     refresh_count();
+}
+
+void Tform_principal::lista_arquivosDragDrop(const std::vector<DroppedItem>& dropped) {
+    // Files join the list as the picture-open dialog adds them; a folder is
+    // searched, subfolders included, as the directory search searches.
+    for (const DroppedItem& item : dropped) {
+        if (item.folder)
+            search_folder(item.path, /*subdirectories=*/true);
+        else
+            append({item.path});
+    }
+    refresh_count();
+    if (ui_->lista_arquivos->count() > 0)
+        select_first_and_show();
 }
 
 void Tform_principal::acao_visualizarExecute() {

@@ -35,6 +35,7 @@ class Tform_screen;
 class Tform_sobre;
 class Tform_progresso;
 class TFormErro;
+struct DroppedItem;
 
 class Tform_principal : public QMainWindow {
     Q_OBJECT
@@ -102,6 +103,10 @@ class Tform_principal : public QMainWindow {
     void acao_visualizarExecute();
     // Searches the search folder for the current mode's masks.
     void directory_search(bool subdirectories);
+    // Searches a folder for the current mode's masks, appending what it finds.
+    void search_folder(const std::string& root, bool subdirectories);
+    // Files and folders dropped on the list.
+    void lista_arquivosDragDrop(const std::vector<DroppedItem>& dropped);
     void acao_list_saveExecute();
     void acao_list_openExecute();
     void acao_list_deleteExecute();

@@ -17,6 +17,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/file_url_qt.h"
+
 namespace quillora {
 namespace {
 
@@ -91,18 +93,6 @@ class ResponseWatcher : public QObject {
     QString path_;
 };
 
-// The bytes of a local file URI's path, percent-decoded without a detour
-// through text, so any file name the portal gives is found.
-std::string local_path(const QString& uri) {
-    const QUrl url(uri, QUrl::StrictMode);
-    if (!url.isValid() || !url.isLocalFile())
-        return {};
-    if (!url.host().isEmpty() && url.host() != QLatin1String("localhost"))
-        return {};
-    const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
-    return QByteArray::fromPercentEncoding(encoded).toStdString();
-}
-
 // The picture in a file, or a null image; never more than the limit read.
 QImage read_picture(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -175,7 +165,8 @@ QImage portal_screenshot(const QDBusConnection& bus) {
     }
     if (!watcher.received || watcher.code != 0)
         return {};
-    const std::string path = local_path(watcher.results.value(QStringLiteral("uri")).toString());
+    const std::string path = local_file_bytes(
+        QUrl(watcher.results.value(QStringLiteral("uri")).toString(), QUrl::StrictMode));
     if (path.empty())
         return {};
     QImage picture = read_picture(path);
