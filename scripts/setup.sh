@@ -13,10 +13,11 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev qt6-translations-l10n
     xvfb xauth x11-utils libx11-dev fonts-liberation fonts-dejavu-core fp-utils
     xdg-utils xchm parallel dbus
+    desktop-file-utils appstream dpkg-dev file man-db imagemagick
 )
 for arg in "$@"; do
     case "$arg" in
-        --bench) packages+=(libjpeg-turbo-progs imagemagick libvips-tools time) ;;
+        --bench) packages+=(libjpeg-turbo-progs libvips-tools time) ;;
         *) echo "usage: $0 [--bench]" >&2; exit 2 ;;
     esac
 done

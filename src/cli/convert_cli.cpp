@@ -39,6 +39,7 @@ constexpr const char* kUsage =
     "  --progress            show how far the run has got on standard error\n"
     "  --quiet               leave out the summary line (failures are still reported)\n"
     "  --help                show this text\n"
+    "  --version             show the version\n"
     "\n"
     "A missing BMP or JPEG source is skipped; every failure is reported and the rest go on.\n"
     "A list file that cannot be loaded is reported in one line and nothing is converted.\n"
@@ -58,6 +59,7 @@ struct Options {
     bool quiet = false;
     int screen_depth = 32;
     std::vector<std::string> files;
+    bool version = false;  // --version: print the version, nothing else
 };
 
 // The longest --files-from list read.
@@ -106,6 +108,11 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
              : arg == "--progress" ? options.progress
                                    : options.quiet) = true;
             continue;
+        }
+        if (arg == "--version") {
+            Options version;
+            version.version = true;
+            return version;
         }
         std::string_view name = arg, value;
         bool inline_value = false;
@@ -300,6 +307,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         auto parsed = parse(args);
         if (!parsed) {
             out << kUsage;
+            return 0;
+        }
+        if (parsed->version) {
+            out << "quillora-convert " QUILLORA_VERSION "\n";
             return 0;
         }
         options = std::move(*parsed);

@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <regex>
 #include <sstream>
 
@@ -433,6 +435,36 @@ TEST(ConvertCli, ExecutableExitStatus) {
     EXPECT_EQ(status("--list " + dir.file("a.lai") + " --mode 0 --output " + dir.path().string()),
               2);
     EXPECT_EQ(status("--help"), 0);
+}
+
+// --version prints the program's name and version and nothing else, before
+// anything is checked or converted.
+TEST(ConvertCli, PrintsItsVersion) {
+    TempDir dir;
+    write_bmp(pattern_bitmap(4, 4), dir.file("a.bmp"));
+    const std::vector<std::vector<std::string>> asks = {
+        {"--version"},
+        {"--mode", "bmp-jpg", "--output", dir.path().string(), "--version", dir.file("a.bmp")},
+        {"--version", "--no-such-option"},
+    };
+    for (const auto& args : asks) {
+        CliRun r = convert(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "quillora-convert 1.0\n");
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_FALSE(files::exists(dir.file("a.jpg")));
+    EXPECT_NE(convert({"--help"}).out.find("  --version "), std::string::npos);
+
+    // The program itself says the same.
+    const std::string command = std::string(QUILLORA_CONVERT_EXE) + " --version";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    ASSERT_TRUE(pipe);
+    std::string printed;
+    char chunk[256];
+    while (std::fgets(chunk, sizeof chunk, pipe.get()) != nullptr)
+        printed += chunk;
+    EXPECT_EQ(printed, "quillora-convert 1.0\n");
 }
 
 }  // namespace
