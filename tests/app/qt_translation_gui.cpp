@@ -14,14 +14,14 @@
 
 #include "app/translations_qt.h"
 #include "platform/dialogs_qt.h"
-#include "support/modal_answer.h"
 #include "support/qt_print.h"
 #include "support/temp_dir.h"
+#include "support/when_shown.h"
 
 namespace quillora {
 namespace {
 
-using testing::ModalAnswer;
+using testing::WhenShown;
 
 // The title, the labels and the button texts a dialog shows.
 QStringList texts_of(QWidget* dialog) {
@@ -50,12 +50,12 @@ class QtDialogTexts : public ::testing::Test {
     template <class T = QDialog>
     QStringList shown_texts(const std::function<void()>& open) {
         QStringList texts;
-        ModalAnswer<T> answer([&](T* dialog) {
+        WhenShown<T> answer([&](T* dialog) {
             texts = texts_of(dialog);
             dialog->reject();
         });
         open();
-        EXPECT_TRUE(answer.answered);
+        EXPECT_TRUE(answer.answered());
         return texts;
     }
 
@@ -118,17 +118,17 @@ TEST_F(QtDialogTexts, ReplaceQuestionIsPortuguese) {
     ASSERT_TRUE(portuguese);
     QString question;
     QStringList buttons;
-    ModalAnswer<QMessageBox> replace([&](QMessageBox* box) {
+    WhenShown<QMessageBox> replace([&](QMessageBox* box) {
         question = box->text();
         for (const QAbstractButton* button : box->buttons())
             buttons << button->text();
         box->button(QMessageBox::Yes)->click();
     });
     // QFileDialog::accept() is what its Save button calls.
-    ModalAnswer<QFileDialog> save(
+    WhenShown<QFileDialog> save(
         [](QFileDialog* dialog) { static_cast<QDialog*>(dialog)->accept(); });
     const auto chosen = dialogs().save_icon(&parent, folder + "/icone1.ico");
-    EXPECT_TRUE(replace.answered);
+    EXPECT_TRUE(replace.answered());
     EXPECT_EQ(question, QString::fromUtf8("icone1.ico já existe.\nDeseja substituí-la?"));
     buttons.sort();
     EXPECT_EQ(buttons, QStringList({QString::fromUtf8("&Não"), "&Sim"}));

@@ -24,11 +24,11 @@
 #include "platform/portal_screenshot_qt.h"
 #include "settings/settings_store.h"
 #include "support/bitmap_pixel.h"
-#include "support/modal_answer.h"
 #include "support/private_bus.h"
 #include "support/scoped_env.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
+#include "support/when_shown.h"
 #include "tools/desktop_capture_qt.h"
 #include "tools/frm_screen.h"
 
@@ -218,7 +218,7 @@ TEST_F(PortalCapture, CaptureShowsThePictureAndDeletesTheTemporaryFile) {
         const FakePortal::Answer answer = picture_answer(file, quarters(40, 30));
         fake.answer = [answer] { return answer; };
         std::optional<QSize> shown;
-        testing::ModalAnswer<Tform_screen> close([&](Tform_screen* opened) {
+        testing::WhenShown<Tform_screen> close([&](Tform_screen* opened) {
             if (const Bitmap* picture = opened->picture())
                 shown = QSize(picture->width(), picture->height());
             opened->close();
@@ -285,9 +285,9 @@ TEST_F(PortalCapture, RefusedOrFailedRequestWarns) {
         const FakePortal::Answer answer{c.code, c.results};
         fake.answer = [answer] { return answer; };
         dialogs.warnings.clear();
-        testing::ModalAnswer<Tform_screen> close([](Tform_screen* opened) { opened->close(); });
+        testing::WhenShown<Tform_screen> close([](Tform_screen* opened) { opened->close(); });
         capture_desktop(REG, viewer);
-        EXPECT_FALSE(close.answered);
+        EXPECT_FALSE(close.answered());
         EXPECT_EQ(dialogs.warnings,
                   QStringList{QString::fromUtf8("Este sistema não permite capturar a tela.")});
     }
