@@ -25,7 +25,17 @@ std::size_t Bitmap::stride_for(int width, int bpp) noexcept {
     return static_cast<std::size_t>((bits + 31) / 32 * 4);
 }
 
-void Bitmap::Free::operator()(std::uint8_t* p) const noexcept { std::free(p); }
+std::uint64_t Bitmap::bytes_for(int width, int height, int bpp) noexcept {
+    if (width <= 0 || height <= 0 || bpp <= 0)
+        return 0;
+    const std::uint64_t stride =
+        (std::uint64_t{static_cast<unsigned>(width)} * static_cast<unsigned>(bpp) + 31) / 32 * 4;
+    return stride * static_cast<unsigned>(height);
+}
+
+void Bitmap::Free::operator()(std::uint8_t* p) const noexcept {
+    std::free(p);
+}
 
 Bitmap::Bitmap(int width, int height, int bpp, bool top_down)
     : width_(width), height_(height), bpp_(bpp), top_down_(top_down), masks_(default_masks(bpp)) {

@@ -30,7 +30,7 @@ ChannelMasks default_masks(int bpp) noexcept;
 inline constexpr std::uint64_t kMaxPixelBytes = std::uint64_t{2} << 30;
 
 class Bitmap {
-public:
+  public:
     // An empty bitmap: width and height 0, no pixels.
     Bitmap() = default;
     // A bitmap whose pixel bytes are all 0. bpp is 1, 4, 8, 16, 24 or 32. A
@@ -55,6 +55,8 @@ public:
     // Bytes per stored row, a multiple of 4.
     std::size_t stride() const noexcept { return stride_; }
     static std::size_t stride_for(int width, int bpp) noexcept;
+    // The pixel bytes of a bitmap of that size and depth (0 for an empty one).
+    static std::uint64_t bytes_for(int width, int height, int bpp) noexcept;
 
     // Row y, counted from the top.
     std::uint8_t* row(int y) noexcept { return bits_.get() + row_offset(y); }
@@ -77,7 +79,7 @@ public:
 
     void fill(std::uint8_t byte) noexcept;
 
-private:
+  private:
     std::size_t row_offset(int y) const noexcept {
         auto r = static_cast<std::size_t>(top_down_ ? y : height_ - 1 - y);
         return r * stride_;

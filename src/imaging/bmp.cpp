@@ -45,8 +45,7 @@ void put32(std::uint8_t* p, std::uint32_t v) noexcept {
     put16(p + 2, v >> 16);
 }
 
-[[noreturn]] void fail(std::string_view message,
-                       SourcePlace where = SourcePlace::current()) {
+[[noreturn]] void fail(std::string_view message, SourcePlace where = SourcePlace::current()) {
     throw Error(std::string(message), where);
 }
 
@@ -56,8 +55,7 @@ void read_exact(files::Reader& in, void* buffer, std::size_t n,
         fail(kStreamReadError, where);
 }
 
-void skip_exact(files::Reader& in, std::uint64_t n,
-                SourcePlace where = SourcePlace::current()) {
+void skip_exact(files::Reader& in, std::uint64_t n, SourcePlace where = SourcePlace::current()) {
     if (n > 0 && in.skip(n) != n)
         fail(kStreamReadError, where);
 }
@@ -276,9 +274,9 @@ void decode_rle(RunData& data, Bitmap& bitmap, bool rle4) {
 
 }  // namespace
 
-Bitmap read_bmp(files::Reader& in) {
+BmpFile::BmpFile(files::Reader& in) : in_(in) {
     if (in.remaining() == 0)
-        return Bitmap();
+        return;
 
     std::uint8_t file_header[kFileHeaderSize];
     read_exact(in, file_header, sizeof file_header);
@@ -302,43 +300,56 @@ Bitmap read_bmp(files::Reader& in) {
     if (!supported_compression(h))
         fail(kBitmapNotValid);
 
-    ChannelMasks masks = default_masks(int(h.bpp));
+    masks_ = default_masks(int(h.bpp));
     if (h.compression == kBiBitfields) {
         if (h.size >= kInterpretedHeaderSize) {
-            masks = h.header_masks;
+            masks_ = h.header_masks;
         } else {
             std::uint8_t b[kMasksSize];
             read_exact(in, b, sizeof b);
-            masks = {get32(b), get32(b + 4), get32(b + 8)};
+            masks_ = {get32(b), get32(b + 4), get32(b + 8)};
         }
     }
-    std::vector<Rgbq> palette = read_colour_table(in, h);
+    palette_ = read_colour_table(in, h);
 
-    const bool top_down = h.height < 0;
-    Bitmap bitmap(empty ? 0 : static_cast<int>(h.width), empty ? 0 : static_cast<int>(rows),
-                  int(h.bpp), top_down);
-    if (h.bpp <= 8)
-        bitmap.palette() = std::move(palette);
-    bitmap.set_masks(masks);
-    if (empty)
-        return bitmap;
-
+    width_ = empty ? 0 : static_cast<int>(h.width);
+    height_ = empty ? 0 : static_cast<int>(rows);
+    bpp_ = int(h.bpp);
+    top_down_ = h.height < 0;
+    compression_ = h.compression;
     // The pixel data starts right here, after the colour table, whatever the
     // file header's offset says; its length never exceeds what the file holds.
-    std::uint64_t length = h.image_size != 0 ? h.image_size : stride * rows;
-    length = std::min(length, in.remaining());
-    if (h.compression == kBiRle8 || h.compression == kBiRle4) {
+    length_ = std::min(h.image_size != 0 ? h.image_size : stride * rows, in.remaining());
+}
+
+std::uint64_t BmpFile::pixel_bytes() const noexcept {
+    return Bitmap::bytes_for(width_, height_, bpp_);
+}
+
+Bitmap BmpFile::read() {
+    Bitmap bitmap(width_, height_, bpp_, top_down_);
+    if (bpp_ <= 8)
+        bitmap.palette() = std::move(palette_);
+    bitmap.set_masks(masks_);
+    if (bitmap.empty())
+        return bitmap;
+    if (compression_ == kBiRle8 || compression_ == kBiRle4) {
         bitmap.fill(0);
-        RunData data(in, length);
-        decode_rle(data, bitmap, h.compression == kBiRle4);
+        RunData data(in_, length_);
+        decode_rle(data, bitmap, compression_ == kBiRle4);
         return bitmap;
     }
     // Stored rows have the bitmap's own layout: one read fills it.
     const auto wanted =
-        static_cast<std::size_t>(std::min<std::uint64_t>(length, bitmap.bits_size()));
-    const std::size_t got = in.read(bitmap.bits(), wanted);
+        static_cast<std::size_t>(std::min<std::uint64_t>(length_, bitmap.bits_size()));
+    const std::size_t got = in_.read(bitmap.bits(), wanted);
     std::memset(bitmap.bits() + got, 0, bitmap.bits_size() - got);
     return bitmap;
+}
+
+Bitmap read_bmp(files::Reader& in) {
+    BmpFile file(in);
+    return file.read();
 }
 
 Bitmap read_bmp(const std::string& path) {

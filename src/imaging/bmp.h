@@ -26,6 +26,31 @@ namespace quillora {
 // header, or a negative width; with "Out of system resources" when the
 // pixels would need more than kMaxPixelBytes.
 Bitmap read_bmp(files::Reader& in);
+
+// The same in two steps, so that the caller learns the size of the pixels
+// before they are allocated: the constructor reads and checks the headers and
+// the colour table (failing as read_bmp does), read() then reads the pixels.
+class BmpFile {
+  public:
+    explicit BmpFile(files::Reader& in);
+    // The size of the bitmap (0 x 0 for an empty one) and its depth.
+    int width() const noexcept { return width_; }
+    int height() const noexcept { return height_; }
+    int bpp() const noexcept { return bpp_; }
+    // The bytes of the bitmap read() makes.
+    std::uint64_t pixel_bytes() const noexcept;
+    // Reads the pixels; call once.
+    Bitmap read();
+
+  private:
+    files::Reader& in_;
+    int width_ = 0, height_ = 0, bpp_ = 32;
+    bool top_down_ = false;
+    std::uint32_t compression_ = 0;
+    std::uint64_t length_ = 0;  // pixel data bytes to take from the file
+    ChannelMasks masks_ = default_masks(32);
+    std::vector<Rgbq> palette_;
+};
 // The same from a file; fails with "Cannot open file "%s". %s" when it cannot
 // be opened.
 Bitmap read_bmp(const std::string& path);

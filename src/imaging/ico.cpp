@@ -112,11 +112,7 @@ const IconImage& IconPicture::image() {
     return *image_;
 }
 
-void IconPicture::choose_and_decode() {
-    if (header_.type == 0) {
-        image_ = generic_application_icon();
-        return;
-    }
+IconPicture::Choice IconPicture::choose() const {
     const std::vector<IconEntry> entries = read_icon_directory(data_);
     if (entries.empty())
         fail_icon();
@@ -125,10 +121,32 @@ void IconPicture::choose_and_decode() {
     const IconEntry& entry = entries[index];
     if (entry.offset > data_.size() || entry.bytes > data_.size() - entry.offset)
         fail_icon();
-    const std::span<const std::uint8_t> image_data(data_.data() + entry.offset, entry.bytes);
-    image_ = decode_icon_image(image_data, icon_entry_pixels(entry.width),
-                               icon_entry_pixels(entry.height));
-    chosen_ = index;
+    return {index, entry, std::span<const std::uint8_t>(data_.data() + entry.offset, entry.bytes)};
+}
+
+std::uint64_t IconPicture::draw_memory() const noexcept {
+    if (image_)
+        return 0;
+    if (header_.type == 0)
+        return 4096;  // the generic application icon
+    try {
+        const Choice choice = choose();
+        return icon_image_memory(choice.data, icon_entry_pixels(choice.entry.width),
+                                 icon_entry_pixels(choice.entry.height));
+    } catch (const Error&) {
+        return 0;  // drawing fails before it holds anything
+    }
+}
+
+void IconPicture::choose_and_decode() {
+    if (header_.type == 0) {
+        image_ = generic_application_icon();
+        return;
+    }
+    const Choice choice = choose();
+    image_ = decode_icon_image(choice.data, icon_entry_pixels(choice.entry.width),
+                               icon_entry_pixels(choice.entry.height));
+    chosen_ = choice.index;
 }
 
 }  // namespace quillora

@@ -91,12 +91,25 @@ class IconPicture final : public Picture {
     // Chooses and decodes the image if not yet done; returns it.
     const IconImage& image();
 
+    // The memory draw() takes besides the target: the chosen image decoded
+    // (icon_image_memory), read from its header; 0 once decoded, or when
+    // drawing fails before holding anything.
+    std::uint64_t draw_memory() const noexcept;
+
     std::uint16_t type() const noexcept { return header_.type; }
     // The index of the chosen entry, once chosen (never for type 0).
     std::optional<std::size_t> chosen_index() const noexcept { return chosen_; }
     const std::vector<std::uint8_t>& data() const noexcept { return data_; }
 
   private:
+    struct Choice {
+        std::size_t index;
+        IconEntry entry;
+        std::span<const std::uint8_t> data;
+    };
+    // The entry to show and its image data ("Icon image is not valid" when
+    // there is none or it lies outside the file).
+    Choice choose() const;
     void choose_and_decode();
 
     std::vector<std::uint8_t> data_;

@@ -277,6 +277,49 @@ IconImage decode_icon_image(std::span<const std::uint8_t> data, int width, int h
     return icon;
 }
 
+std::uint64_t icon_image_memory(std::span<const std::uint8_t> data, int width,
+                                int height) noexcept {
+    auto be32 = [&data](std::size_t at) {
+        return std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
+               std::uint32_t{data[at + 2]} << 8 | data[at + 3];
+    };
+    std::uint32_t stored_width = 0, stored_height = 0;
+    int bpp = 32;
+    if (is_png(data)) {
+        if (data.size() < 24)
+            return 0;
+        stored_width = be32(16);
+        stored_height = be32(20);
+        if (stored_width > kMaxPngIconSide || stored_height > kMaxPngIconSide)
+            return 0;
+    } else {
+        if (data.size() < 40)
+            return 0;
+        const auto w = static_cast<std::int32_t>(u32(data.data() + 4));
+        const auto h = static_cast<std::int32_t>(u32(data.data() + 8)) / 2;
+        if (w <= 0 || h <= 0)
+            return 0;
+        stored_width = static_cast<std::uint32_t>(w);
+        stored_height = static_cast<std::uint32_t>(h);
+        bpp = std::min<int>(u16(data.data() + 14), 32);
+    }
+    // Sides beyond what a bitmap may hold fail when the bitmap is made.
+    const auto side = [](std::uint32_t v) {
+        return static_cast<int>(std::min<std::uint32_t>(v, 0x7FFFFFFF));
+    };
+    const int w = side(stored_width), h = side(stored_height);
+    std::uint64_t bytes =
+        Bitmap::bytes_for(w, h, bpp) + Bitmap::bytes_for(w, h, 1) + std::uint64_t{stored_width} * 4;
+    if (width <= 0)
+        width = w;
+    if (height <= 0)
+        height = h;
+    if (width != w || height != h)
+        bytes += Bitmap::bytes_for(width, height, bpp) + Bitmap::bytes_for(width, height, 1) +
+                 std::uint64_t{static_cast<unsigned>(width)} * 4;
+    return bytes;
+}
+
 IconImage scale_icon_image(const IconImage& icon, int width, int height) {
     return {scale_bitmap(icon.colour, width, height), scale_bitmap(icon.mask, width, height),
             icon.alpha};

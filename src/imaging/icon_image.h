@@ -38,6 +38,14 @@ struct IconImage {
 // "Out of system resources" (damaged PNG data with "Icon image is not valid").
 IconImage decode_icon_image(std::span<const std::uint8_t> data, int width = 0, int height = 0);
 
+// The memory decode_icon_image(data, width, height) and drawing the result
+// hold, read from the image's header before anything is decoded: the colour
+// image and the mask, their scaled copies, a row buffer. 0 for data that the
+// decoder refuses before allocating (too short, an unknown format, a PNG image
+// larger than kMaxPngIconSide).
+std::uint64_t icon_image_memory(std::span<const std::uint8_t> data, int width = 0,
+                                int height = 0) noexcept;
+
 // Scales an icon image (colour and mask, nearest pixel) to a new size.
 IconImage scale_icon_image(const IconImage& icon, int width, int height);
 

@@ -29,7 +29,7 @@ constexpr int kPaletteColours = 236;
 constexpr int kBatchRows = 16;
 using jpeg_library::ErrorManager;
 using jpeg_library::init_errors;
-using jpeg_library::kMaxLibraryMemory;
+using jpeg_library::kMaxScans;
 
 // Library state lives in the caller's frame, not in the frame that calls
 // setjmp, so nothing the library changes is lost when it jumps back. Zeroed,
@@ -37,6 +37,7 @@ using jpeg_library::kMaxLibraryMemory;
 struct Decompressor {
     jpeg_decompress_struct cinfo{};
     ErrorManager errors{};
+    jpeg_library::ScanLimit scan_limit{};
 };
 
 struct Compressor {
@@ -47,9 +48,44 @@ struct Compressor {
 // ---------------------------------------------------------------------------
 // Decoding
 
+enum class DecodeOutput {
+    kBgr,        // 24 bits: blue, green, red
+    kBgrx,       // 32 bits: blue, green, red, 0
+    kQuantised,  // 8 bits, 236 colours or grey levels, Floyd-Steinberg dither
+};
+
+// The decoding parameters: full size, accurate integer DCT, smooth
+// upsampling, block smoothing, and the output the job wants.
+void set_output(j_decompress_ptr cinfo, DecodeOutput output) noexcept {
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = 1;
+    cinfo->dct_method = JDCT_ISLOW;
+    cinfo->do_fancy_upsampling = TRUE;
+    cinfo->do_block_smoothing = TRUE;
+    cinfo->quantize_colors = FALSE;
+    switch (output) {
+        case DecodeOutput::kBgr:
+            cinfo->out_color_space = JCS_EXT_BGR;
+            break;
+        case DecodeOutput::kBgrx:
+            cinfo->out_color_space = JCS_EXT_BGRX;
+            break;
+        case DecodeOutput::kQuantised:
+            cinfo->out_color_space =
+                cinfo->jpeg_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
+            cinfo->quantize_colors = TRUE;
+            cinfo->desired_number_of_colors = kPaletteColours;
+            cinfo->dither_mode = JDITHER_FS;
+            cinfo->two_pass_quantize = TRUE;  // used for colour; grey is one pass
+            break;
+    }
+}
+
 struct Header {
     int width = 0, height = 0;
     bool grayscale = false, progressive = false;
+    // What the library takes to decode into true colour and into 8 bits.
+    std::uint64_t memory_true_colour = 0, memory_quantised = 0;
 };
 
 // Reads the header of a JPEG file. Returns 0, or the library's message code.
@@ -69,15 +105,13 @@ int read_header(Decompressor* d, const std::uint8_t* data, std::size_t size,
     header->height = static_cast<int>(cinfo->image_height);
     header->grayscale = cinfo->jpeg_color_space == JCS_GRAYSCALE;
     header->progressive = jpeg_has_multiple_scans(cinfo) != FALSE;
+    set_output(cinfo, DecodeOutput::kBgrx);
+    header->memory_true_colour = jpeg_library::library_memory(cinfo);
+    set_output(cinfo, DecodeOutput::kQuantised);
+    header->memory_quantised = jpeg_library::library_memory(cinfo);
     jpeg_destroy_decompress(cinfo);
     return 0;
 }
-
-enum class DecodeOutput {
-    kBgr,        // 24 bits: blue, green, red
-    kBgrx,       // 32 bits: blue, green, red, 0
-    kQuantised,  // 8 bits, 236 colours or grey levels, Floyd-Steinberg dither
-};
 
 struct DecodeJob {
     const std::uint8_t* data = nullptr;
@@ -87,6 +121,8 @@ struct DecodeJob {
     std::uint8_t* first_row = nullptr;
     std::ptrdiff_t step = 0;
     int width = 0, height = 0;
+    // The bytes of the bitmap decoded into, counted with the library's own.
+    std::uint64_t bitmap_bytes = 0;
     // The palette of quantised output.
     Rgbq palette[256];
     int colours = 0;
@@ -118,31 +154,13 @@ int run_decode(Decompressor* d, DecodeJob* job) noexcept {
         return d->errors.pub.msg_code;
     }
     jpeg_create_decompress(cinfo);
-    cinfo->mem->max_memory_to_use = kMaxLibraryMemory;
+    jpeg_library::limit_scans(cinfo, d->scan_limit);
     jpeg_mem_src(cinfo, job->data, static_cast<unsigned long>(job->size));
     jpeg_read_header(cinfo, TRUE);
-
-    cinfo->scale_num = 1;
-    cinfo->scale_denom = 1;
-    cinfo->dct_method = JDCT_ISLOW;
-    cinfo->do_fancy_upsampling = TRUE;
-    cinfo->do_block_smoothing = TRUE;
-    switch (job->output) {
-        case DecodeOutput::kBgr:
-            cinfo->out_color_space = JCS_EXT_BGR;
-            break;
-        case DecodeOutput::kBgrx:
-            cinfo->out_color_space = JCS_EXT_BGRX;
-            break;
-        case DecodeOutput::kQuantised:
-            cinfo->out_color_space =
-                cinfo->jpeg_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
-            cinfo->quantize_colors = TRUE;
-            cinfo->desired_number_of_colors = kPaletteColours;
-            cinfo->dither_mode = JDITHER_FS;
-            cinfo->two_pass_quantize = TRUE;  // used for colour; grey is one pass
-            break;
-    }
+    if (jpeg_library::count_scans(job->data, job->size, kMaxScans) > kMaxScans)
+        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+    set_output(cinfo, job->output);
+    jpeg_library::limit_memory(cinfo, job->bitmap_bytes);
     jpeg_start_decompress(cinfo);
     // The caller sized the rows from the same header.
     if (cinfo->output_width != static_cast<JDIMENSION>(job->width) ||
@@ -195,6 +213,7 @@ void decode_into(const std::vector<std::uint8_t>& data, DecodeOutput output, Bit
     job.step = row_step(target);
     job.width = target.width();
     job.height = target.height();
+    job.bitmap_bytes = target.bits_size();
     Decompressor decompressor;
     if (int code = run_decode(&decompressor, &job); code != 0)
         jpeg_library::fail(code);
@@ -364,15 +383,16 @@ int run_encode(Compressor* c, EncodeJob* job) noexcept {
 // A first block that holds the file of a photograph: 4 bits per pixel is
 // more than quality 90 gives for all but noise. Pages never written cost
 // nothing, so erring on the large side is cheap.
-std::size_t estimated_size(const Bitmap& bitmap) noexcept {
+std::size_t estimated_size(int width, int height) noexcept {
     constexpr std::size_t kHeaders = 4096;
     constexpr std::size_t kMaximum = std::size_t{256} << 20;
-    std::size_t pixels = static_cast<std::size_t>(bitmap.width()) * bitmap.height();
+    std::size_t pixels = static_cast<std::size_t>(std::max(width, 0)) *
+                         static_cast<std::size_t>(std::max(height, 0));
     return std::min(pixels / 2 + kHeaders, kMaximum);
 }
 
 std::unique_ptr<Output> compress(const Bitmap& bitmap) {
-    auto output = std::make_unique<Output>(estimated_size(bitmap));
+    auto output = std::make_unique<Output>(estimated_size(bitmap.width(), bitmap.height()));
     EncodeJob job;
     job.bitmap = &bitmap;
     job.destination = output->destination();
@@ -414,19 +434,46 @@ JpegPicture::JpegPicture(std::vector<std::uint8_t> data) : data_(std::move(data)
     height_ = header.height;
     grayscale_ = header.grayscale;
     progressive_ = header.progressive;
+    memory_true_colour_ = header.memory_true_colour;
+    memory_quantised_ = header.memory_quantised;
 }
 
 JpegPicture JpegPicture::read(const std::string& path) {
     return JpegPicture(files::read_file(path));
 }
 
+bool JpegPicture::quantised() const noexcept {
+    return grayscale_ || display::startup_depth() <= 8;
+}
+
+bool JpegPicture::decodes_straight_into(int width, int height, int bpp,
+                                        bool default_masks) const noexcept {
+    return !decoded_ && !data_.empty() && !quantised() && width == width_ && height == height_ &&
+           (bpp == 32 || bpp == 24) && default_masks;
+}
+
+std::uint64_t JpegPicture::draw_memory(int target_width, int target_height,
+                                       int target_bpp) const noexcept {
+    if (decoded_ || data_.empty())
+        return 0;
+    if (decodes_straight_into(target_width, target_height, target_bpp, true))
+        return memory_true_colour_;
+    const bool eight = quantised();
+    return Bitmap::bytes_for(width_, height_, eight ? 8 : 24) +
+           (eight ? memory_quantised_ : memory_true_colour_);
+}
+
 const Bitmap& JpegPicture::decoded() {
     if (!decoded_) {
-        bool quantised = grayscale_ || display::startup_depth() <= 8;
+        const bool eight = quantised();
+        // Refused before the bitmap is allocated; the decoder checks again.
+        const std::uint64_t bitmap_bytes = Bitmap::bytes_for(width_, height_, eight ? 8 : 24);
+        const std::uint64_t library = eight ? memory_quantised_ : memory_true_colour_;
+        if (bitmap_bytes > kMaxPixelBytes || library > kMaxPixelBytes - bitmap_bytes)
+            throw Error(std::string(kOutOfResources));
         // An empty file has no size; the library refuses it before any row.
-        Bitmap bitmap =
-            data_.empty() ? Bitmap() : Bitmap(width_, height_, quantised ? 8 : 24, true);
-        decode_into(data_, quantised ? DecodeOutput::kQuantised : DecodeOutput::kBgr, bitmap);
+        Bitmap bitmap = data_.empty() ? Bitmap() : Bitmap(width_, height_, eight ? 8 : 24, true);
+        decode_into(data_, eight ? DecodeOutput::kQuantised : DecodeOutput::kBgr, bitmap);
         bitmap_ = std::move(bitmap);
         decoded_ = true;
     }
@@ -434,14 +481,21 @@ const Bitmap& JpegPicture::decoded() {
 }
 
 void JpegPicture::draw(Bitmap& target) {
-    bool direct = !decoded_ && !data_.empty() && !grayscale_ && display::startup_depth() > 8 &&
-                  target.width() == width_ && target.height() == height_ &&
-                  (target.bpp() == 32 || target.bpp() == 24) && target.has_default_masks();
-    if (direct) {
+    if (decodes_straight_into(target.width(), target.height(), target.bpp(),
+                              target.has_default_masks())) {
         decode_into(data_, target.bpp() == 32 ? DecodeOutput::kBgrx : DecodeOutput::kBgr, target);
         return;
     }
     quillora::draw(decoded(), target);
+}
+
+std::uint64_t encode_jpeg_memory(int width, int height) noexcept {
+    if (width <= 0 || height <= 0)
+        return 0;
+    // The library keeps a band of 16 rows of three components, twice over
+    // (colour conversion and downsampling), plus its tables.
+    const std::uint64_t row = std::uint64_t{static_cast<unsigned>(width)} * 3;
+    return estimated_size(width, height) + row + row * 16 * 2 + (std::uint64_t{1} << 20);
 }
 
 std::vector<std::uint8_t> encode_jpeg(const Bitmap& bitmap) {

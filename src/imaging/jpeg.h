@@ -21,6 +21,10 @@ namespace quillora {
 // colour files too give 8 bits: 236 colours chosen in two passes, dithered.
 // Library warnings are ignored (a cut-off file decodes as far as it goes);
 // library errors fail with "JPEG error #N" and the library's message code.
+// A file of more than 500 scans fails with "JPEG error #16" before any pass
+// over its blocks. A decode whose bitmap and library memory together would
+// pass kMaxPixelBytes fails with "Out of system resources" before anything is
+// allocated.
 class JpegPicture final : public Picture {
   public:
     // Reads the header at once. An empty file is accepted (size 0, drawing
@@ -46,6 +50,13 @@ class JpegPicture final : public Picture {
     // decoded once and its bitmap drawn with quillora::draw.
     void draw(Bitmap& target) override;
 
+    // The memory draw() takes besides the target bitmap (of that size and
+    // depth, with the default masks): the picture's own decoded bitmap unless
+    // it decodes straight into the target, and the library's memory (the
+    // coefficients of a multi-scan file, the picture buffer of two-pass
+    // colour quantisation, row buffers). 0 once the picture is decoded.
+    std::uint64_t draw_memory(int target_width, int target_height, int target_bpp) const noexcept;
+
     // The decoded pixels (24 bits, or 8 bits with a palette), decoding first
     // if needed.
     const Bitmap& decoded();
@@ -56,7 +67,11 @@ class JpegPicture final : public Picture {
     int width_ = 0, height_ = 0;
     bool grayscale_ = false, progressive_ = false;
     bool decoded_ = false;
+    std::uint64_t memory_true_colour_ = 0, memory_quantised_ = 0;
     Bitmap bitmap_;
+
+    bool quantised() const noexcept;
+    bool decodes_straight_into(int width, int height, int bpp, bool default_masks) const noexcept;
 };
 
 // Encodes a bitmap as a baseline JFIF file of quality 90 (the library's
@@ -64,6 +79,10 @@ class JpegPicture final : public Picture {
 // tables, accurate integer DCT). Bitmaps of any depth give the same file as
 // their 24-bit equivalent. A bitmap of width or height 0 gives no bytes.
 std::vector<std::uint8_t> encode_jpeg(const Bitmap& bitmap);
+
+// The memory encoding a bitmap of that size takes besides the bitmap: the
+// first block of compressed output, a converted row and the library's rows.
+std::uint64_t encode_jpeg_memory(int width, int height) noexcept;
 
 // Encodes a bitmap into a file, written atomically through files::OutputFile
 // (which refuses to replace `source`). A bitmap of width or height 0 gives a

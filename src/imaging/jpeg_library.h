@@ -17,6 +17,7 @@
 // clang-format on
 
 #include <csetjmp>
+#include <cstdint>
 #include <string>
 
 #include "imaging/bitmap.h"
@@ -24,14 +25,50 @@
 
 namespace quillora::jpeg_library {
 
-// The working memory the library may take for itself, besides the bitmap it
-// decodes into (the coefficients of a multi-scan file, the full-image buffer
-// of two-pass colour quantisation). Beyond it the library fails with its own
-// message code instead of allocating without bound.
-inline constexpr long kMaxLibraryMemory = static_cast<long>(kMaxPixelBytes);
+// The most scans a JPEG file may have. Real files have at most a few dozen;
+// every scan of a progressive file makes the library visit every block of the
+// picture, so a small file of thousands of nearly empty scans would cost
+// minutes. More fail with "JPEG error #16" (the library's code for an
+// invalid progression).
+inline constexpr int kMaxScans = 500;
+
+// The code of a message raised by the program rather than the library: the
+// decode would hold more than a bitmap may ("Out of system resources").
+inline constexpr int kOutOfMemoryCode = -1;
+
+// Counts the scans (start-of-scan markers) of JPEG data the way the library
+// meets them: marker segments skipped by their length, entropy-coded data up
+// to the next marker, stopping at the end-of-image marker or the end of the
+// data. Counting stops once it passes `limit`. Linear in the data's size and
+// done before the library's first pass, so a file of too many scans fails at
+// once instead of after hundreds of passes over its blocks.
+int count_scans(const std::uint8_t* data, std::size_t size, int limit) noexcept;
+
+// Refuses, inside the library, a file whose scans pass kMaxScans: the
+// library's progress monitor checks the number of the scan being read.
+struct ScanLimit {
+    jpeg_progress_mgr pub{};  // first, so the library's pointer converts back
+};
+void limit_scans(j_decompress_ptr cinfo, ScanLimit& limit) noexcept;
+
+// The memory the library takes for itself to decode a file whose header has
+// been read and whose output parameters are set: the coefficients of every
+// block for a multi-scan file, the full picture buffer of two-pass colour
+// quantisation, and a bound on its row buffers. Besides the bitmap decoded
+// into.
+std::uint64_t library_memory(j_decompress_ptr cinfo) noexcept;
+
+// When `bitmap_bytes` plus the library's memory would pass kMaxPixelBytes,
+// leaves through the library's error exit with kOutOfMemoryCode; otherwise
+// lets the library take no more than what is left. Called, like every call
+// into the library, inside the function that called setjmp.
+void limit_memory(j_decompress_ptr cinfo, std::uint64_t bitmap_bytes);
 
 // "JPEG error #N", raised at the caller's place.
+// kOutOfMemoryCode gives "Out of system resources".
 [[noreturn]] inline void fail(int code, SourcePlace where = SourcePlace::current()) {
+    if (code == kOutOfMemoryCode)
+        throw Error(std::string(kOutOfResources), where);
     throw Error("JPEG error #" + std::to_string(code), where);
 }
 

@@ -12,13 +12,14 @@ namespace {
 
 constexpr int kBatchRows = 16;
 using jpeg_library::ErrorManager;
-using jpeg_library::kMaxLibraryMemory;
+using jpeg_library::kMaxScans;
 
 // Library state lives in the caller's frame; zeroed, so destroying an object
 // whose creation failed is harmless.
 struct Decompressor {
     jpeg_decompress_struct cinfo{};
     ErrorManager errors{};
+    jpeg_library::ScanLimit scan_limit{};
 };
 
 struct ScaledJob {
@@ -26,6 +27,7 @@ struct ScaledJob {
     std::size_t size = 0;
     display::Size at_least{};
     // Filled by the header pass.
+    std::uint64_t library_memory = 0;
     int divisor = 1;
     int width = 0, height = 0;
     int output_width = 0, output_height = 0;
@@ -37,7 +39,7 @@ struct ScaledJob {
 void start(Decompressor* d, ScaledJob* job) {
     j_decompress_ptr cinfo = &d->cinfo;
     jpeg_create_decompress(cinfo);
-    cinfo->mem->max_memory_to_use = kMaxLibraryMemory;
+    jpeg_library::limit_scans(cinfo, d->scan_limit);
     jpeg_mem_src(cinfo, job->data, static_cast<unsigned long>(job->size));
     jpeg_read_header(cinfo, TRUE);
 }
@@ -68,6 +70,7 @@ int read_scaled_header(Decompressor* d, ScaledJob* job) noexcept {
     jpeg_calc_output_dimensions(cinfo);
     job->output_width = static_cast<int>(cinfo->output_width);
     job->output_height = static_cast<int>(cinfo->output_height);
+    job->library_memory = jpeg_library::library_memory(cinfo);
     jpeg_destroy_decompress(cinfo);
     return 0;
 }
@@ -82,7 +85,10 @@ int run_scaled_decode(Decompressor* d, ScaledJob* job) noexcept {
         return d->errors.pub.msg_code;
     }
     start(d, job);
+    if (jpeg_library::count_scans(job->data, job->size, kMaxScans) > kMaxScans)
+        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
     set_output(cinfo, job->divisor);
+    jpeg_library::limit_memory(cinfo, job->stride * static_cast<std::uint64_t>(job->output_height));
     jpeg_start_decompress(cinfo);
     // The rows were sized from the same header.
     if (cinfo->output_width != static_cast<JDIMENSION>(job->output_width) ||
@@ -138,6 +144,11 @@ Bitmap decode_jpeg_scaled(std::span<const std::uint8_t> data, display::Size at_l
         if (int code = read_scaled_header(&header, &job); code != 0)
             jpeg_library::fail(code);
     }
+    // Refused before the bitmap is allocated (a reduced progressive picture
+    // still needs the coefficients of every block); the decoder checks again.
+    const std::uint64_t bitmap_bytes = Bitmap::bytes_for(job.output_width, job.output_height, 32);
+    if (bitmap_bytes > kMaxPixelBytes || job.library_memory > kMaxPixelBytes - bitmap_bytes)
+        throw Error(std::string(kOutOfResources));
     Bitmap bitmap(job.output_width, job.output_height, 32, true);
     job.first_row = bitmap.bits();
     job.stride = bitmap.stride();

@@ -25,7 +25,9 @@ display::Size jpeg_scaled_size(int width, int height, int divisor) noexcept;
 // fast, not exact: plain upsampling, no block smoothing. Library warnings
 // are ignored (a cut-off file decodes as far as it goes); library errors fail
 // with "JPEG error #N" and the library's message code, as full decoding
-// does; a bitmap beyond kMaxPixelBytes fails with "Out of system resources".
+// does, and so does a file of more than 500 scans ("JPEG error #16"); a
+// bitmap and library memory beyond kMaxPixelBytes fail with "Out of system
+// resources".
 Bitmap decode_jpeg_scaled(std::span<const std::uint8_t> data, display::Size at_least);
 
 }  // namespace quillora

@@ -10,7 +10,7 @@
 namespace quillora {
 
 class Picture {
-public:
+  public:
     virtual ~Picture() = default;
     virtual int width() const = 0;
     virtual int height() const = 0;
@@ -20,14 +20,14 @@ public:
 };
 
 class BitmapPicture final : public Picture {
-public:
+  public:
     explicit BitmapPicture(Bitmap bitmap) noexcept : bitmap_(std::move(bitmap)) {}
     int width() const override { return bitmap_.width(); }
     int height() const override { return bitmap_.height(); }
     void draw(Bitmap& target) override { quillora::draw(bitmap_, target); }
     const Bitmap& bitmap() const noexcept { return bitmap_; }
 
-private:
+  private:
     Bitmap bitmap_;
 };
 

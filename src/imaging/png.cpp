@@ -16,6 +16,24 @@ bool is_png(std::span<const std::uint8_t> data) noexcept {
 
 namespace {
 
+// The bits of one pixel as the header (the IHDR chunk right after the
+// signature) declares them: bit depth times the samples of the colour type.
+unsigned png_bits_per_pixel(std::span<const std::uint8_t> data) noexcept {
+    if (data.size() < 26)
+        return 1;
+    const unsigned depth = data[24];
+    switch (data[25]) {
+        case 2:  // RGB
+            return depth * 3;
+        case 4:  // grey and alpha
+            return depth * 2;
+        case 6:  // RGBA
+            return depth * 4;
+        default:  // grey, palette
+            return depth;
+    }
+}
+
 // Owns a libpng simplified-interface image.
 struct PngImage {
     png_image image{};
@@ -32,20 +50,21 @@ Bitmap decode_png(std::span<const std::uint8_t> data) {
     if (!png_image_begin_read_from_memory(&png.image, data.data(), data.size())) {
         throw Error(std::string(kIconNotValid));
     }
-    // Deflate expands at most about 1032 times, and every row holds at least
-    // one filter byte and a bit per pixel: a header claiming more pixels than
-    // the data could ever hold is refused before anything is allocated.
-    const std::uint64_t least_raw =
-        std::uint64_t{png.image.height} * (std::uint64_t{png.image.width} / 8 + 1);
-    if (least_raw > std::uint64_t{data.size()} * 1032) {
+    // No icon image is larger than 256 x 256 pixels; a larger one is refused
+    // before anything is allocated.
+    if (png.image.width == 0 || png.image.height == 0 || png.image.width > kMaxPngIconSide ||
+        png.image.height > kMaxPngIconSide) {
+        throw Error(std::string(kIconNotValid));
+    }
+    // Deflate expands at most about 1032 times, and every row holds a filter
+    // byte and the bits the header declares for each pixel: a header claiming
+    // more than the data could ever hold is refused too.
+    const std::uint64_t row_bytes =
+        (std::uint64_t{png.image.width} * png_bits_per_pixel(data) + 7) / 8 + 1;
+    if (std::uint64_t{png.image.height} * row_bytes > std::uint64_t{data.size()} * 1032) {
         throw Error(std::string(kIconNotValid));
     }
     png.image.format = PNG_FORMAT_BGRA;
-    if (png.image.width == 0 || png.image.height == 0 || png.image.width > 0x7FFFFFFF ||
-        png.image.height > 0x7FFFFFFF ||
-        std::uint64_t{png.image.width} * png.image.height * 4 > kMaxPixelBytes) {
-        throw Error(std::string(kOutOfResources));
-    }
     Bitmap bitmap(static_cast<int>(png.image.width), static_cast<int>(png.image.height), 32,
                   /*top_down=*/true);
     if (!png_image_finish_read(&png.image, nullptr, bitmap.bits(),

@@ -234,19 +234,6 @@ std::vector<DirectoryEntry> icon_groups(ResourceReader& reader) {
     return reader.directory(*groups);
 }
 
-// A PNG image whose pixels could not come out of data this short: deflate
-// packs at most 1032 bytes into one, and a pixel takes at least one bit.
-bool png_too_large_for(Bytes data) noexcept {
-    if (data.size() < 24 || !is_png(data))
-        return false;
-    const std::uint64_t width = std::uint64_t{data[16]} << 24 | std::uint64_t{data[17]} << 16 |
-                                std::uint64_t{data[18]} << 8 | data[19];
-    const std::uint64_t height = std::uint64_t{data[20]} << 24 | std::uint64_t{data[21]} << 16 |
-                                 std::uint64_t{data[22]} << 8 | data[23];
-    const std::uint64_t most_raw_bytes = std::uint64_t{data.size()} * 1032 + 1024;
-    return width * height / 8 > most_raw_bytes || height > most_raw_bytes;
-}
-
 // Converts a decoded icon to the screen's depth, both bitmaps bottom row first.
 IconImage to_screen(const IconImage& icon) {
     const int depth = display::screen_depth();
@@ -343,7 +330,7 @@ std::optional<IconImage> extract(Bytes data, int index) {
                 return std::nullopt;
         }
     }
-    if (!image || png_too_large_for(*image))
+    if (!image)
         return std::nullopt;
 
     const display::Size size = display::system_icon_size();
