@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/escape.h"
 #include "engine/batch_run.h"
 #include "engine/modes.h"
 #include "filelist/list_file.h"
@@ -42,6 +43,9 @@ constexpr const char* kUsage =
     "  --version             show the version\n"
     "\n"
     "A missing BMP or JPEG source is skipped; every failure is reported and the rest go on.\n"
+    "Failures are lines \"quillora-convert: FILE: MESSAGE\" on standard error; in FILE a\n"
+    "backslash is written \\\\, a line feed, carriage return and tab \\n, \\r and \\t, and any\n"
+    "other control character \\xNN (each byte, hexadecimal), so that each failure is one line.\n"
     "A list file that cannot be loaded is reported in one line and nothing is converted.\n"
     "Exit status: 0 when every file was converted or skipped, 1 when any failed or the list\n"
     "file could not be loaded, 2 for a usage error.\n";
@@ -326,10 +330,12 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             options.mode = list.mode;
             options.files = std::move(list.paths);
         } catch (const Error& e) {
-            err << "quillora-convert: " << options.list << ": " << one_line(e.what()) << "\n";
+            err << "quillora-convert: " << escape_file_name(options.list) << ": "
+                << one_line(e.what()) << "\n";
             return 1;
         } catch (const std::bad_alloc&) {
-            err << "quillora-convert: " << options.list << ": " << kOutOfResources << "\n";
+            err << "quillora-convert: " << escape_file_name(options.list) << ": " << kOutOfResources
+                << "\n";
             return 1;
         }
     }
@@ -339,10 +345,12 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             options.files = split_file_list(files::read_all(options.files_from, kMaxFileList),
                                             options.null_separated ? '\0' : '\n');
         } catch (const Error& e) {
-            err << "quillora-convert: " << options.files_from << ": " << one_line(e.what()) << "\n";
+            err << "quillora-convert: " << escape_file_name(options.files_from) << ": "
+                << one_line(e.what()) << "\n";
             return 1;
         } catch (const std::bad_alloc&) {
-            err << "quillora-convert: " << options.files_from << ": " << kOutOfResources << "\n";
+            err << "quillora-convert: " << escape_file_name(options.files_from) << ": "
+                << kOutOfResources << "\n";
             return 1;
         }
     }
@@ -370,7 +378,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     std::size_t finished = 0;
     callbacks.finished = [&](const FileResult& result) {
         if (result.outcome == FileOutcome::Failed) {
-            say("quillora-convert: " + plan.entries[result.index].source + ": " +
+            say("quillora-convert: " + escape_file_name(plan.entries[result.index].source) + ": " +
                 one_line(result.message));
         }
         if (progress)

@@ -93,6 +93,29 @@ TEST(ConvertCli, ReportsEachFailureAndGoesOn) {
     EXPECT_EQ(ok.err, "1 converted, 1 skipped, 0 failed\n");
 }
 
+TEST(ConvertCli, AFileNameCannotForgeAFailureLine) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("out"));
+    const std::string evil = dir.file("evil\nquillora-convert: fake.ico: injected.ico");
+    const std::string tabbed = dir.file("back\\slash\tand tab.ico");
+    CliRun r = convert({"--mode", "ico-bmp", "--output", dir.file("out"), evil, tabbed});
+    EXPECT_EQ(r.status, 1);
+    const std::string folder = dir.path().string();
+    EXPECT_EQ(r.err,
+              "quillora-convert: " + folder +
+                  "/evil\\nquillora-convert: fake.ico: injected.ico: Cannot open file \"" + folder +
+                  "/evil quillora-convert: fake.ico: injected.ico\". No such file or directory\n"
+                  "quillora-convert: " +
+                  folder + "/back\\\\slash\\tand tab.ico: Cannot open file \"" + tabbed +
+                  "\". No such file or directory\n"
+                  "0 converted, 0 skipped, 2 failed\n");
+
+    // The list file's name too.
+    CliRun list = convert({"--list", dir.file("a\rb.lai"), "--output", dir.file("out")});
+    EXPECT_EQ(list.err.rfind("quillora-convert: " + folder + "/a\\rb.lai: ", 0), 0u) << list.err;
+    EXPECT_EQ(list.err.find('\r'), std::string::npos) << list.err;
+}
+
 TEST(ConvertCli, JobsGiveTheSameBytesAsOneAtATime) {
     TempDir dir;
     std::vector<std::string> sources;
