@@ -1,14 +1,19 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <mutex>
+#include <utility>
 
 #include "platform/error.h"
 
@@ -182,7 +187,109 @@ std::string folder_of(const std::string& path) {
     return path.substr(0, slash);
 }
 
+std::string temporary_pattern(const std::string& folder) {
+    return folder + (folder == "/" ? "" : "/") + ".quillora-XXXXXX";
+}
+
+std::atomic<bool> unnamed_allowed{true};
+
+// ---------------------------------------------------------------------------
+// Removing named temporary files when SIGINT or SIGTERM ends the process.
+//
+// The handler and the threads that register files share a small table under
+// a spin lock. A thread holding the lock has both signals blocked, so a
+// handler never waits for the thread it interrupted; a handler running on
+// another thread waits only for the few instructions of a table update.
+
+constexpr int kCleanupSlots = 256;
+const char* cleanup_paths[kCleanupSlots];
+std::atomic_flag cleanup_lock = ATOMIC_FLAG_INIT;
+
+void lock_cleanup() noexcept {
+    while (cleanup_lock.test_and_set(std::memory_order_acquire)) {
+    }
+}
+
+void unlock_cleanup() noexcept {
+    cleanup_lock.clear(std::memory_order_release);
+}
+
+sigset_t terminating_signals() noexcept {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+extern "C" void on_terminating_signal(int signal) {
+    lock_cleanup();
+    for (const char* path : cleanup_paths) {
+        if (path)
+            ::unlink(path);
+    }
+    ::_exit(128 + signal);
+}
+
+// Installed for each signal whose action is still the default one: a
+// program's own handler, or a signal ignored on purpose (nohup), stays.
+void install_cleanup_handlers() noexcept {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int signal : {SIGINT, SIGTERM}) {
+            struct sigaction old {};
+            if (::sigaction(signal, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) ||
+                old.sa_handler != SIG_DFL) {
+                continue;
+            }
+            struct sigaction action {};
+            action.sa_handler = on_terminating_signal;
+            action.sa_mask = terminating_signals();
+            ::sigaction(signal, &action, nullptr);
+        }
+    });
+}
+
+// Runs `update` on the table with the signals blocked in this thread.
+template <class F>
+void update_cleanup(F&& update) noexcept {
+    const sigset_t block = terminating_signals();
+    sigset_t old;
+    ::pthread_sigmask(SIG_BLOCK, &block, &old);
+    lock_cleanup();
+    update();
+    unlock_cleanup();
+    ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+// Registers a path (which must stay valid until unregistered); returns its
+// slot, or -1 when the table is full (the file is then not removed).
+int register_cleanup(const char* path) noexcept {
+    install_cleanup_handlers();
+    int slot = -1;
+    update_cleanup([&] {
+        for (int i = 0; i < kCleanupSlots && slot < 0; ++i) {
+            if (!cleanup_paths[i]) {
+                cleanup_paths[i] = path;
+                slot = i;
+            }
+        }
+    });
+    return slot;
+}
+
+void unregister_cleanup(int& slot) noexcept {
+    if (slot < 0)
+        return;
+    update_cleanup([&] { cleanup_paths[slot] = nullptr; });
+    slot = -1;
+}
+
 }  // namespace
+
+void OutputFile::allow_unnamed(bool allowed) noexcept {
+    unnamed_allowed = allowed;
+}
 
 OutputFile::OutputFile(const std::string& path, const std::string& source) : path_(path) {
     struct stat target;
@@ -204,13 +311,20 @@ OutputFile::OutputFile(const std::string& path, const std::string& source) : pat
             fail(EACCES);
         mode = target.st_mode & 07777;
     }
-    std::string folder = folder_of(path);
-    temp_ = folder + (folder == "/" ? "" : "/") + ".quillora-XXXXXX";
-    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+    folder_ = folder_of(path);
+    if (unnamed_allowed)
+        fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd_ < 0) {
-        int err = errno;
-        temp_.clear();
-        fail(err);
+        // No unnamed files here (or the folder refuses them: then the named
+        // file fails with the reason the user is told).
+        temp_ = temporary_pattern(folder_);
+        fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+        if (fd_ < 0) {
+            int err = errno;
+            temp_.clear();
+            fail(err);
+        }
+        cleanup_slot_ = register_cleanup(temp_.c_str());
     }
     ::fchmod(fd_, mode);
 }
@@ -220,6 +334,7 @@ OutputFile::~OutputFile() {
         ::close(fd_);
     if (!temp_.empty())
         ::unlink(temp_.c_str());
+    unregister_cleanup(cleanup_slot_);
 }
 
 void OutputFile::fail(int err) {
@@ -241,13 +356,67 @@ void OutputFile::write(const void* data, std::size_t n) {
 }
 
 void OutputFile::commit() {
-    int fd = fd_;
-    fd_ = -1;
+    if (temp_.empty())
+        commit_unnamed();
+    else
+        commit_named();
+}
+
+void OutputFile::commit_named() {
+    int fd = std::exchange(fd_, -1);
     if (::close(fd) != 0)
         throw Error("Stream write error");
     if (::rename(temp_.c_str(), path_.c_str()) != 0)
         fail(errno);
+    unregister_cleanup(cleanup_slot_);
     temp_.clear();
+}
+
+int OutputFile::link_to(const std::string& name) noexcept {
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+    if (::linkat(AT_FDCWD, self, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    int err = errno;
+    // Without /proc, linking the descriptor itself needs a privilege.
+    if (err == ENOENT && ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)
+        return 0;
+    return err;
+}
+
+void OutputFile::commit_unnamed() {
+    // A new target is linked in place at once; an existing one is replaced
+    // by linking under a temporary name and renaming that over it.
+    int err = link_to(path_);
+    if (err == 0) {
+        if (::close(std::exchange(fd_, -1)) != 0) {
+            ::unlink(path_.c_str());
+            throw Error("Stream write error");
+        }
+        return;
+    }
+    if (err != EEXIST)
+        fail(err);
+    for (int attempt = 0;; ++attempt) {
+        // A unique name, taken by creating it, then given to the link.
+        std::string name = temporary_pattern(folder_);
+        int probe = ::mkostemp(name.data(), O_CLOEXEC);
+        if (probe < 0)
+            fail(errno);
+        ::close(probe);
+        ::unlink(name.c_str());
+        temp_ = name;
+        cleanup_slot_ = register_cleanup(temp_.c_str());
+        err = link_to(temp_);
+        if (err == 0)
+            break;
+        unregister_cleanup(cleanup_slot_);
+        temp_.clear();
+        if (err != EEXIST || attempt == 100)
+            fail(err);
+    }
+    // temp_ now names the complete file: the named commit renames it.
+    commit_named();
 }
 
 void write_file(const std::string& path, const void* data, std::size_t n,

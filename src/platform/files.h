@@ -86,9 +86,15 @@ std::vector<std::uint8_t> read_file(const std::string& path);
 std::string read_all(const std::string& path, std::size_t limit);
 inline constexpr const char* kTooLong = "File too long";
 
-// A file being written. The bytes go to a temporary file beside the target;
-// commit() renames it over the target. Destroyed without commit, the
-// temporary file is removed and the target is untouched.
+// A file being written, which appears only complete. Where the file system
+// allows it the bytes go to an unnamed file in the target's folder
+// (O_TMPFILE): nothing is visible until commit() links it in place, and
+// nothing is left whatever ends the process, SIGKILL included. Elsewhere they
+// go to a temporary file ".quillora-XXXXXX" beside the target, which SIGINT
+// and SIGTERM remove before the process exits with 130 or 143 (handlers are
+// installed for the signals whose action is still the default one).
+// commit() puts the file in place, replacing the target in one step.
+// Destroyed without commit, the file is dropped and the target is untouched.
 // Creation fails with "Cannot create file "%s". %s" when the folder is
 // missing or not writable, when an existing target may not be written, or
 // when the target is the file named by `source` (the file being converted).
@@ -100,15 +106,27 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
 
     const std::string& path() const noexcept { return path_; }
+    // Whether the bytes go to an unnamed file.
+    bool unnamed() const noexcept { return fd_ >= 0 && temp_.empty(); }
     void write(const void* data, std::size_t n);
     void commit();
 
+    // Whether outputs may be unnamed files (true unless a test turns it off
+    // to reach the temporary names).
+    static void allow_unnamed(bool allowed) noexcept;
+
   private:
     [[noreturn]] void fail(int err);
+    void commit_unnamed();
+    void commit_named();
+    // Links the unnamed file in at `name`; returns 0 or the errno value.
+    int link_to(const std::string& name) noexcept;
 
     std::string path_;
-    std::string temp_;
+    std::string folder_;
+    std::string temp_;  // the temporary name, when not unnamed
     int fd_ = -1;
+    int cleanup_slot_ = -1;  // where the signal handlers find temp_
 };
 
 // Writes a whole file atomically.

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 #include <functional>
 
@@ -65,6 +68,83 @@ TEST(Files, OutputAppearsOnlyWhenCommitted) {
     write_file(target, "new!", 4);
     EXPECT_EQ(read_bytes(target), std::vector<std::uint8_t>({'n', 'e', 'w', '!'}));
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.jpg"});
+}
+
+// Turns unnamed outputs off for as long as it lives, to reach the temporary
+// names that file systems without O_TMPFILE get.
+struct NamedTemporaries {
+    NamedTemporaries() { OutputFile::allow_unnamed(false); }
+    ~NamedTemporaries() { OutputFile::allow_unnamed(true); }
+};
+
+TEST(Files, UnnamedOutputIsInvisibleUntilCommitted) {
+    TempDir dir;
+    for (const bool existing : {false, true}) {
+        const std::string target = dir.file("out.bmp");
+        if (existing)
+            dir.write("out.bmp", "old");
+        OutputFile out(target);
+        if (!out.unnamed())
+            GTEST_SKIP() << "the file system of " << dir.path() << " has no unnamed files";
+        out.write("new!", 4);
+        EXPECT_EQ(dir.entries(),
+                  existing ? std::vector<std::string>{"out.bmp"} : std::vector<std::string>{});
+        out.commit();
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.bmp"});
+        EXPECT_EQ(read_bytes(target), std::vector<std::uint8_t>({'n', 'e', 'w', '!'}));
+        std::filesystem::remove(target);
+    }
+}
+
+TEST(Files, NamedTemporariesWorkAsWell) {
+    NamedTemporaries named;
+    TempDir dir;
+    const std::string target = dir.write("out.jpg", "old");
+    {
+        OutputFile out(target);
+        EXPECT_FALSE(out.unnamed());
+        out.write("x", 1);
+        EXPECT_EQ(dir.entries().size(), 2u);  // the target and the temporary file
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.jpg"});
+    write_file(target, "new!", 4);
+    EXPECT_EQ(read_bytes(target), std::vector<std::uint8_t>({'n', 'e', 'w', '!'}));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.jpg"});
+}
+
+// A process ended by a signal while it writes leaves nothing behind: unnamed
+// files vanish whatever the signal (no handler is needed for them), named
+// ones are removed on SIGINT and SIGTERM, which then end the process with 130
+// and 143.
+TEST(FilesDeathTest, AnInterruptedWriteLeavesNothing) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        bool named;
+        int signal;
+        int status;  // -1: killed by the signal
+    } cases[] = {
+        {false, SIGKILL, -1}, {false, SIGTERM, -1}, {true, SIGINT, 130}, {true, SIGTERM, 143}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        if (!c.named && !OutputFile(dir.file("probe")).unnamed())
+            continue;  // this file system has no unnamed files
+        const std::string target = dir.file("out.bmp");
+        auto write_and_signal = [&] {
+            if (c.named)
+                OutputFile::allow_unnamed(false);
+            OutputFile out(target);
+            std::vector<char> block(1 << 20, 'x');
+            out.write(block.data(), block.size());
+            std::raise(c.signal);
+            ::_exit(1);
+        };
+        if (c.status < 0) {
+            EXPECT_EXIT(write_and_signal(), ::testing::KilledBySignal(c.signal), "");
+        } else {
+            EXPECT_EXIT(write_and_signal(), ::testing::ExitedWithCode(c.status), "");
+        }
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{}) << c.signal;
+    }
 }
 
 TEST(Files, ReplacedOutputKeepsItsPermissions) {
