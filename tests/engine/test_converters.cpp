@@ -2,12 +2,16 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <future>
+#include <thread>
 
 #include "engine/converters.h"
+#include "fuzz/hostile_inputs.h"
 #include "imaging/bmp.h"
 #include "imaging/jpeg.h"
 #include "platform/display.h"
 #include "platform/error.h"
+#include "support/failure_of.h"
 #include "support/fixtures.h"
 #include "support/ordinary_user.h"
 #include "support/temp_dir.h"
@@ -15,6 +19,7 @@
 namespace quillora {
 namespace {
 
+using testing::failure_of;
 using testing::make_ico;
 using testing::pattern_bitmap;
 using testing::read_bytes;
@@ -248,6 +253,78 @@ TEST_F(Converters, FailedConversionKeepsThePreviousOutput) {
         EXPECT_EQ(std::string(e.what()),
                   "Cannot create file \"" + missing_dir + "/a.jpg\". No such file or directory");
     }
+}
+
+// Small files that claim huge pictures or cost the decoder a pass per scan
+// fail at once, before the conversion holds anything large, and write nothing.
+TEST_F(Converters, HostileFilesFailBeforeTheyCostMemoryOrTime) {
+    const int side = hostile::kBombSide;
+    const struct {
+        const char* what;
+        Mode mode;
+        int depth;
+        hostile::Bytes data;
+        std::string message;
+    } cases[] = {
+        {"10,000 scans", Mode::JpegToBmp, 32, hostile::scan_bomb_jpeg(2000, 2000, 10000),
+         "JPEG error #16"},
+        {"cut progressive colour JPEG", Mode::JpegToBmp, 32,
+         hostile::truncated_jpeg(side, side, 3, true), std::string(kOutOfResources)},
+        {"cut progressive colour JPEG, 8-bit screen", Mode::JpegToBmp, 8,
+         hostile::truncated_jpeg(side, side, 3, true), std::string(kOutOfResources)},
+        // The screen bitmap alone nearly fills 2 GiB; the decoder's rows pass it.
+        {"cut baseline colour JPEG", Mode::JpegToBmp, 32,
+         hostile::truncated_jpeg(side, side, 3, false), std::string(kOutOfResources)},
+        {"cut progressive grey JPEG", Mode::JpegToBmp, 32,
+         hostile::truncated_jpeg(side, side, 1, true), std::string(kOutOfResources)},
+        {"cut baseline colour JPEG, 16-bit screen", Mode::JpegToBmp, 16,
+         hostile::truncated_jpeg(side, side, 3, false), std::string(kOutOfResources)},
+        // 2 GiB of pixels is a bitmap's most; the encoder's buffers pass it.
+        {"BMP headers claiming 2 GiB", Mode::BmpToJpeg, 32,
+         hostile::headers_only_bmp(16384, 32768, 32), std::string(kOutOfResources)},
+        {"BMP headers claiming more", Mode::BmpToJpeg, 32,
+         hostile::headers_only_bmp(side, side + 2, 32), std::string(kOutOfResources)},
+        {"icon of a 1-bit PNG", Mode::IcoToBmp, 32,
+         hostile::icon_file(hostile::blank_png(side, side, 1)), std::string(kIconNotValid)},
+        {"icon of a 1-bit PNG, to JPEG", Mode::IcoToJpeg, 16,
+         hostile::icon_file(hostile::blank_png(side, side, 1)), std::string(kIconNotValid)},
+        {"icon of a PNG of 1025 x 1", Mode::IcoToBmp, 32,
+         hostile::icon_file(hostile::blank_png(1025, 1, 8)), std::string(kIconNotValid)},
+    };
+    for (const auto& c : cases) {
+        display::ScopedDisplay at(c.depth);
+        const std::string source = dir.write("hostile", c.data);
+        EXPECT_EQ(failure(c.mode, source), c.message) << c.what;
+        EXPECT_TRUE(std::filesystem::is_empty(out())) << c.what;
+    }
+    // A PNG icon image of 1024 x 1024 is still drawn.
+    const std::string big =
+        dir.write("big.ico", hostile::icon_file(hostile::blank_png(1024, 1024, 1)));
+    EXPECT_EQ(failure(Mode::IcoToBmp, big), "(no failure)");
+    EXPECT_EQ(rgb_at(read_bmp(out("big.bmp")), 0, 0), 0u);
+}
+
+TEST_F(Converters, AConversionWaitsForRoomInTheBudget) {
+    const std::string source = jpeg("a.jpg");
+    MemoryBudget budget(std::uint64_t{8} << 20, 0);
+    std::promise<void> waiting;
+    budget.set_wait_hook([&] { waiting.set_value(); });
+    MemoryBudget::Lease other = budget.acquire(budget.limit());
+    std::thread conversion(
+        [&] { convert_file(Mode::JpegToBmp, source, stem(Mode::JpegToBmp, source), budget); });
+    waiting.get_future().wait();
+    EXPECT_FALSE(files::exists(out("a.bmp")));
+    other.release();
+    conversion.join();
+    EXPECT_TRUE(files::exists(out("a.bmp")));
+    EXPECT_EQ(budget.held(), 0u);
+
+    // A conversion that could never fit fails at once.
+    MemoryBudget tiny(64 << 10);
+    EXPECT_EQ(failure_of([&] {
+                  convert_file(Mode::JpegToBmp, source, stem(Mode::JpegToBmp, source), tiny);
+              }),
+              std::string(kOutOfResources));
 }
 
 }  // namespace

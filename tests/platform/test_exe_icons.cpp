@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz/hostile_inputs.h"
 #include "imaging/bitmap.h"
 #include "platform/display.h"
 #include "platform/exe_icons.h"
@@ -487,6 +488,33 @@ TEST(ExeIconsDamaged, EachDamageLosesOnlyWhatItTouches) {
         }
         for (int index = 3; index < std::min(count, 64); ++index)
             (void)extract_exe_icon(bytes, index);
+    }
+}
+
+// A PNG image larger than any icon format holds is no icon, whatever its
+// data: a 66 KB executable must not cost gigabytes to show 32 x 32 pixels.
+TEST(ExeIconsHostile, PngImagesOver1024PixelsAreNoIcon) {
+    display::ScopedDisplay display(32);
+    const struct {
+        const char* what;
+        Bytes png;
+        bool icon;
+    } cases[] = {
+        {"32 x 32", hostile::blank_png(32, 32, 8), true},
+        {"1024 x 1024", hostile::blank_png(1024, 1024, 1), true},
+        {"1025 x 1", hostile::blank_png(1025, 1, 8), false},
+        {"23170 x 23170, 1 bit", hostile::blank_png(hostile::kBombSide, hostile::kBombSide, 1),
+         false},
+    };
+    for (const auto& c : cases) {
+        const Bytes exe = hostile::executable_with_icon(c.png);
+        EXPECT_EQ(count_exe_icons(exe), 1) << c.what;
+        const std::optional<IconImage> icon = extract_exe_icon(exe, 0);
+        EXPECT_EQ(icon.has_value(), c.icon) << c.what;
+        if (icon) {
+            EXPECT_EQ(icon->width(), 32) << c.what;
+            EXPECT_EQ(icon->height(), 32) << c.what;
+        }
     }
 }
 
