@@ -53,7 +53,12 @@ ConvertResult convert_jpeg_to_bmp(const std::string& source, const std::string& 
     MemoryBudget::Lease lease = budget.acquire(
         jpeg.data().size() + kWorkingBytes + Bitmap::bytes_for(jpeg.width(), jpeg.height(), depth) +
         jpeg.draw_memory(jpeg.width(), jpeg.height(), depth));
-    Bitmap screen = create_screen_bitmap(jpeg.width(), jpeg.height());
+    // A picture that decodes straight into the bitmap covers every pixel of
+    // it: the white background would only be painted over.
+    const int bpp = display::normalised_depth(depth);
+    Bitmap screen = jpeg.decodes_straight_into(jpeg.width(), jpeg.height(), bpp, true)
+                        ? Bitmap(jpeg.width(), jpeg.height(), bpp)
+                        : create_screen_bitmap(jpeg.width(), jpeg.height(), depth);
     jpeg.draw(screen);
     write_bmp(screen, stem + ".bmp", source);
     return ConvertResult::Converted;

@@ -49,6 +49,9 @@ class JpegPicture final : public Picture {
     // picture then keeps no pixels of its own). Otherwise the picture is
     // decoded once and its bitmap drawn with quillora::draw.
     void draw(Bitmap& target) override;
+    // Whether draw() decodes straight into a target of that size and depth,
+    // and so writes every one of its pixels.
+    bool decodes_straight_into(int width, int height, int bpp, bool default_masks) const noexcept;
 
     // The memory draw() takes besides the target bitmap (of that size and
     // depth, with the default masks): the picture's own decoded bitmap unless
@@ -71,7 +74,6 @@ class JpegPicture final : public Picture {
     Bitmap bitmap_;
 
     bool quantised() const noexcept;
-    bool decodes_straight_into(int width, int height, int bpp, bool default_masks) const noexcept;
 };
 
 // Encodes a bitmap as a baseline JFIF file of quality 90 (the library's

@@ -1,5 +1,7 @@
 #include "imaging/jpeg_library.h"
 
+#include <cstring>
+
 namespace quillora::jpeg_library {
 namespace {
 
@@ -37,7 +39,12 @@ int count_scans(const std::uint8_t* data, std::size_t size, int limit) noexcept 
         std::uint8_t marker = 0;
         while (at + 1 < size) {
             if (data[at] != 0xFF) {
-                ++at;
+                // Entropy-coded data is most of the file: find its next 0xFF
+                // the fast way.
+                const void* next = std::memchr(data + at, 0xFF, size - at - 1);
+                if (next == nullptr)
+                    return scans;
+                at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - data);
                 continue;
             }
             const std::uint8_t code = data[at + 1];
