@@ -192,9 +192,7 @@ TEST_F(BatchRun, OutputsAreTheSameWithAnyNumberOfWorkers) {
         window->append(sources);
         window->batch_options().workers = workers;
         start();
-        std::map<std::string, std::vector<std::uint8_t>> outputs;
-        for (const auto& e : std::filesystem::directory_iterator(dir.file("out")))
-            outputs[e.path().filename().string()] = testing::read_bytes(e.path().string());
+        const auto outputs = testing::files_in(dir.file("out"));
         EXPECT_EQ(outputs.size(), 4u);
         if (first.empty())
             first = outputs;

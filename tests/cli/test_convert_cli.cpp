@@ -140,11 +140,7 @@ TEST(ConvertCli, JobsGiveTheSameBytesAsOneAtATime) {
         EXPECT_EQ(r.err, "quillora-convert: " + sources.back() +
                              ": JPEG error #53\n"
                              "12 converted, 0 skipped, 1 failed\n");
-        std::map<std::string, std::vector<std::uint8_t>> files;
-        for (const auto& e : std::filesystem::directory_iterator(out)) {
-            files[e.path().filename().string()] = read_bytes(e.path().string());
-        }
-        return files;
+        return testing::files_in(out);
     };
     for (int depth : {32, 8}) {
         auto one = outputs("1", depth);
@@ -426,12 +422,7 @@ TEST(ConvertCli, GnuParallelShardsGiveTheOutputsOfOneRun) {
                                " parallel --sshlogin 4/: " + exe + common + dir.file("shards") +
                                " --shard {}/4 ::: 0 1 2 3";
     ASSERT_EQ(std::system(recipe.c_str()), 0);
-    auto outputs = [&](const std::string& out) {
-        std::map<std::string, std::vector<std::uint8_t>> files;
-        for (const auto& e : std::filesystem::directory_iterator(dir.file(out)))
-            files[e.path().filename().string()] = read_bytes(e.path().string());
-        return files;
-    };
+    auto outputs = [&](const std::string& out) { return testing::files_in(dir.file(out)); };
     const auto one = outputs("one");
     EXPECT_EQ(one.size(), 20u);
     EXPECT_EQ(outputs("shards"), one);

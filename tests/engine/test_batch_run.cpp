@@ -193,9 +193,7 @@ TEST_F(BatchRunner, SameNameGroupsConvertInListOrder) {
         std::filesystem::remove_all(dir.file("out"));
         Seen seen;
         run(plan_batch(Mode::BmpToJpeg, sources, out()), {workers, false, {}}, seen);
-        std::map<std::string, std::vector<std::uint8_t>> outputs;
-        for (const auto& e : std::filesystem::directory_iterator(dir.file("out")))
-            outputs[e.path().filename().string()] = testing::read_bytes(e.path().string());
+        const auto outputs = testing::files_in(dir.file("out"));
         ASSERT_EQ(outputs.size(), 3u);
         if (workers == 1)
             with_one = outputs;

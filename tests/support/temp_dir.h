@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -62,6 +63,14 @@ class TempDir {
 inline std::vector<std::uint8_t> read_bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every file of a folder by name, with its bytes.
+inline std::map<std::string, std::vector<std::uint8_t>> files_in(const std::string& folder) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        files[e.path().filename().string()] = read_bytes(e.path().string());
+    return files;
 }
 
 }  // namespace quillora::testing
