@@ -28,7 +28,6 @@
 #include "app/maker.h"
 #include "app/progress_bar_qt.h"
 #include "engine/batch_run_qt.h"
-#include "engine/converters.h"
 #include "engine/frm_carregar.h"
 #include "engine/frm_progresso.h"
 #include "engine/paths.h"

@@ -107,10 +107,17 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
         }
         if (arg == "--help" || arg == "-h")
             return std::nullopt;
-        if (arg == "--null" || arg == "--progress" || arg == "--quiet") {
-            (arg == "--null"       ? options.null_separated
-             : arg == "--progress" ? options.progress
-                                   : options.quiet) = true;
+        // Switches, which take no value.
+        if (arg == "--null") {
+            options.null_separated = true;
+            continue;
+        }
+        if (arg == "--progress") {
+            options.progress = true;
+            continue;
+        }
+        if (arg == "--quiet") {
+            options.quiet = true;
             continue;
         }
         if (arg == "--version") {
