@@ -37,6 +37,10 @@ std::string Error::place_code() const {
     return text;
 }
 
+void fail(std::string_view message, SourcePlace where) {
+    throw Error(std::string(message), where);
+}
+
 std::string system_error_text(int err) {
     char buffer[256];
     // GNU strerror_r may return a static string instead of filling the buffer.

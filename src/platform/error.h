@@ -37,6 +37,11 @@ class Error : public std::runtime_error {
     std::uint32_t place_;
 };
 
+// Raises an Error with `message` at the caller's place. Every check calls it
+// (or one of the helpers below) itself, so that each check that can fire has
+// a place code of its own.
+[[noreturn]] void fail(std::string_view message, SourcePlace where = SourcePlace::current());
+
 // The system's text for an errno value.
 std::string system_error_text(int err);
 
