@@ -45,10 +45,6 @@ void put32(std::uint8_t* p, std::uint32_t v) noexcept {
     put16(p + 2, v >> 16);
 }
 
-[[noreturn]] void fail(std::string_view message, SourcePlace where = SourcePlace::current()) {
-    throw Error(std::string(message), where);
-}
-
 void read_exact(files::Reader& in, void* buffer, std::size_t n,
                 SourcePlace where = SourcePlace::current()) {
     if (in.read(buffer, n) != n)
