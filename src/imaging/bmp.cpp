@@ -6,44 +6,16 @@
 #include <limits>
 #include <string_view>
 
+#include "imaging/dib.h"
+#include "platform/bytes.h"
 #include "platform/error.h"
 
 namespace quillora {
 namespace {
 
-// Compression values of the Windows information header.
-constexpr std::uint32_t kBiRgb = 0;
-constexpr std::uint32_t kBiRle8 = 1;
-constexpr std::uint32_t kBiRle4 = 2;
-constexpr std::uint32_t kBiBitfields = 3;
+using dib::DibUse;
 
 constexpr std::size_t kFileHeaderSize = 14;
-// The OS/2 core header: 16-bit width and height, 3-byte colour entries.
-constexpr std::uint32_t kCoreHeaderSize = 12;
-constexpr std::uint32_t kInfoHeaderSize = 40;
-// A Windows header must hold at least its size, width, height, planes and
-// bit count.
-constexpr std::uint32_t kMinimumHeaderSize = 16;
-// The part of a Windows header that is interpreted: the 40-byte header and
-// the three colour masks that the longer versions carry at bytes 40 to 51.
-constexpr std::uint32_t kInterpretedHeaderSize = 52;
-constexpr std::size_t kMasksSize = 12;
-
-std::uint32_t get16(const std::uint8_t* p) noexcept {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8;
-}
-std::uint32_t get32(const std::uint8_t* p) noexcept {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-void put16(std::uint8_t* p, std::uint32_t v) noexcept {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void put32(std::uint8_t* p, std::uint32_t v) noexcept {
-    put16(p, v);
-    put16(p + 2, v >> 16);
-}
 
 void read_exact(files::Reader& in, void* buffer, std::size_t n,
                 SourcePlace where = SourcePlace::current()) {
@@ -56,105 +28,53 @@ void skip_exact(files::Reader& in, std::uint64_t n, SourcePlace where = SourcePl
         fail(kStreamReadError, where);
 }
 
-// The fields of the information header that the reader uses.
-struct DibHeader {
-    std::uint32_t size = 0;
-    std::int64_t width = 0;
-    std::int64_t height = 0;  // negative: rows stored top-down
-    std::uint32_t planes = 0;
-    std::uint32_t bpp = 0;
-    std::uint32_t compression = kBiRgb;
-    std::uint32_t image_size = 0;
-    std::uint32_t used_colours = 0;
-    ChannelMasks header_masks;  // bytes 40 to 51 of a header of 52 bytes or more
+// The information header as far as it is interpreted, read from the file in
+// two steps: first the fields every header has, then the rest.
+class HeaderBytes {
+  public:
+    // Reads the fields every header has; a size no header has fails with
+    // "Bitmap image is not valid".
+    dib::Header read_start(files::Reader& in) {
+        read_exact(in, bytes_.data(), 4);
+        const std::uint32_t size = view(4).u32le(0);
+        read_ = dib::start_bytes(size, DibUse::file);
+        if (read_ == 0)
+            fail(kBitmapNotValid);
+        read_exact(in, bytes_.data() + 4, read_ - 4);
+        return dib::read_start(view(read_), DibUse::file);
+    }
+    // Reads the rest of the header; the bytes past the interpreted part are
+    // skipped.
+    void read_rest(files::Reader& in, dib::Header& h) {
+        if (h.core())
+            return;
+        const std::uint32_t interpreted = dib::interpreted_bytes(h.size);
+        read_exact(in, bytes_.data() + read_, interpreted - read_);
+        skip_exact(in, h.size - interpreted);
+        dib::read_rest(view(interpreted), h);
+    }
 
-    bool core() const noexcept { return size == kCoreHeaderSize; }
+  private:
+    ByteView view(std::size_t n) const noexcept {
+        return ByteView(std::span(bytes_.data(), n), kBitmapNotValid);
+    }
+    std::array<std::uint8_t, dib::kInterpretedHeaderSize> bytes_{};
+    std::uint32_t read_ = 0;
 };
 
-// Reads the header size and the fields every header has: width, height,
-// planes and bit count.
-DibHeader read_header_start(files::Reader& in) {
-    DibHeader h;
-    std::uint8_t b[12];
-    read_exact(in, b, 4);
-    h.size = get32(b);
-    if (h.core()) {
-        read_exact(in, b, 8);
-        h.width = get16(b);
-        h.height = get16(b + 2);
-        h.planes = get16(b + 4);
-        h.bpp = get16(b + 6);
-        return h;
-    }
-    if (h.size < kMinimumHeaderSize)
-        fail(kBitmapNotValid);
-    read_exact(in, b, 12);
-    h.width = static_cast<std::int32_t>(get32(b));
-    h.height = static_cast<std::int32_t>(get32(b + 4));
-    h.planes = get16(b + 8);
-    h.bpp = get16(b + 10);
-    return h;
-}
-
-// Reads the rest of a Windows header. A header shorter than 40 bytes (the
-// OS/2 version-2 headers may be) leaves the fields it lacks 0; the bytes
-// past the interpreted part are skipped.
-void read_header_rest(files::Reader& in, DibHeader& h) {
-    if (h.core())
-        return;
-    // Indexed from the header's byte 16, the one after the bit count.
-    std::array<std::uint8_t, kInterpretedHeaderSize - kMinimumHeaderSize> b{};
-    std::uint32_t interpreted = std::min(h.size, kInterpretedHeaderSize);
-    read_exact(in, b.data(), interpreted - kMinimumHeaderSize);
-    skip_exact(in, h.size - interpreted);
-    h.compression = get32(&b[0]);
-    h.image_size = get32(&b[4]);
-    h.used_colours = get32(&b[16]);
-    h.header_masks = {get32(&b[24]), get32(&b[28]), get32(&b[32])};
-}
-
-bool supported_depth(std::uint32_t bpp) noexcept {
-    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-}
-
-// Whether the system builds a bitmap of this compression and layout. It has
-// no error code to give when it refuses, so the refusal reads "Bitmap image
-// is not valid".
-bool supported_compression(const DibHeader& h) noexcept {
-    switch (h.compression) {
-        case kBiRgb:
-            return true;
-        case kBiRle8:
-            return h.bpp == 8 && h.height > 0;
-        case kBiRle4:
-            return h.bpp == 4 && h.height > 0;
-        case kBiBitfields:
-            return h.bpp == 16 || h.bpp == 32;
-        default:
-            return false;
-    }
-}
-
-// The colour table: `used_colours` entries, or when that is 0 the full table
-// of a palette depth and none for deeper pixels. Entries past 2^bpp, and the
-// table of a deeper bitmap, are read and dropped.
-std::vector<Rgbq> read_colour_table(files::Reader& in, const DibHeader& h) {
-    const std::uint64_t full = h.bpp <= 8 ? std::uint64_t{1} << h.bpp : 0;
-    const std::uint64_t entries = h.used_colours != 0 ? h.used_colours : full;
-    const std::uint64_t entry_size = h.core() ? 3 : 4;
+// The colour table; entries past 2^bpp, and the table of a deeper bitmap, are
+// read and dropped.
+std::vector<Rgbq> read_colour_table(files::Reader& in, const dib::Header& h) {
+    const std::uint64_t entry_size = h.colour_entry_size();
+    const std::uint64_t entries = dib::stored_colours(h);
     // Checked before anything is read: the count may be absurd.
     if (entries * entry_size > in.remaining())
         fail(kStreamReadError);
-    const std::size_t kept = static_cast<std::size_t>(std::min(entries, full));
+    const std::size_t kept = dib::kept_colours(h);
     std::array<std::uint8_t, 256 * 4> raw;
     read_exact(in, raw.data(), kept * entry_size);
     skip_exact(in, (entries - kept) * entry_size);
-    std::vector<Rgbq> palette(kept);
-    for (std::size_t i = 0; i < kept; ++i) {
-        const std::uint8_t* e = raw.data() + i * entry_size;
-        palette[i] = {e[0], e[1], e[2], entry_size == 4 ? e[3] : std::uint8_t{0}};
-    }
-    return palette;
+    return dib::read_colour_table(ByteView(std::span(raw.data(), kept * entry_size)), h);
 }
 
 // Run-length data, read in blocks from the reader up to a limit.
@@ -278,11 +198,13 @@ BmpFile::BmpFile(files::Reader& in) : in_(in) {
     read_exact(in, file_header, sizeof file_header);
     // The size and pixel-offset fields are not used: the pixels follow the
     // colour table.
-    if (file_header[0] != 'B' || file_header[1] != 'M')
+    const ByteView file(file_header);
+    if (file.u8(0) != 'B' || file.u8(1) != 'M')
         fail(kBitmapNotValid);
 
-    DibHeader h = read_header_start(in);
-    if (h.planes != 1 || !supported_depth(h.bpp) || h.width < 0)
+    HeaderBytes header;
+    dib::Header h = header.read_start(in);
+    if (h.planes != 1 || !dib::supported_depth(h.bpp) || h.width < 0)
         fail(kBitmapNotValid);
     const std::uint64_t rows = static_cast<std::uint64_t>(h.height < 0 ? -h.height : h.height);
     const bool empty = h.width == 0 || rows == 0;
@@ -292,18 +214,18 @@ BmpFile::BmpFile(files::Reader& in) : in_(in) {
     if (!empty && stride > kMaxPixelBytes / rows)
         fail(kOutOfResources);
 
-    read_header_rest(in, h);
-    if (!supported_compression(h))
+    header.read_rest(in, h);
+    if (!dib::supported_compression(h, DibUse::file))
         fail(kBitmapNotValid);
 
     masks_ = default_masks(int(h.bpp));
-    if (h.compression == kBiBitfields) {
-        if (h.size >= kInterpretedHeaderSize) {
+    if (h.compression == dib::kBitFields) {
+        if (h.masks_inside()) {
             masks_ = h.header_masks;
         } else {
-            std::uint8_t b[kMasksSize];
+            std::uint8_t b[dib::kMasksSize];
             read_exact(in, b, sizeof b);
-            masks_ = {get32(b), get32(b + 4), get32(b + 8)};
+            masks_ = dib::read_masks(ByteView(b));
         }
     }
     palette_ = read_colour_table(in, h);
@@ -329,10 +251,10 @@ Bitmap BmpFile::read() {
     bitmap.set_masks(masks_);
     if (bitmap.empty())
         return bitmap;
-    if (compression_ == kBiRle8 || compression_ == kBiRle4) {
+    if (compression_ == dib::kRle8 || compression_ == dib::kRle4) {
         bitmap.fill(0);
         RunData data(in_, length_);
-        decode_rle(data, bitmap, compression_ == kBiRle4);
+        decode_rle(data, bitmap, compression_ == dib::kRle4);
         return bitmap;
     }
     // Stored rows have the bitmap's own layout: one read fills it.
@@ -366,7 +288,7 @@ std::vector<std::uint8_t> bmp_headers(const Bitmap& bitmap) {
     // 5-6-5 bitmap, say) keeps them as bit fields; written without them its
     // pixels would read as other colours.
     const bool bitfields = (bpp == 16 || bpp == 32) && !bitmap.has_default_masks();
-    const std::size_t masks_size = bitfields ? kMasksSize : 0;
+    const std::size_t masks_size = bitfields ? dib::kMasksSize : 0;
     std::size_t entries = 0;
     if (bpp <= 8) {
         entries = bitmap.palette().size();
@@ -375,39 +297,27 @@ std::vector<std::uint8_t> bmp_headers(const Bitmap& bitmap) {
         if (entries == 0)
             entries = std::size_t{1} << bpp;
     }
-    const std::uint64_t offset = kFileHeaderSize + kInfoHeaderSize + masks_size + entries * 4;
+    const std::uint64_t offset = kFileHeaderSize + dib::kInfoHeaderSize + masks_size + entries * 4;
     const std::uint64_t image_size = bitmap.bits_size();
     if (offset + image_size > std::numeric_limits<std::uint32_t>::max())
         fail(kOutOfResources);
 
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(offset), 0);
-    std::uint8_t* p = out.data();
-    p[0] = 'B';
-    p[1] = 'M';
-    put32(p + 2, static_cast<std::uint32_t>(offset + image_size));
-    put32(p + 10, static_cast<std::uint32_t>(offset));
-    p += kFileHeaderSize;
-    put32(p, kInfoHeaderSize);
-    put32(p + 4, static_cast<std::uint32_t>(bitmap.width()));
-    put32(p + 8, static_cast<std::uint32_t>(bitmap.height()));
-    put16(p + 12, 1);
-    put16(p + 14, static_cast<std::uint32_t>(bpp));
-    put32(p + 16, bitfields ? kBiBitfields : kBiRgb);
-    put32(p + 20, static_cast<std::uint32_t>(image_size));
-    put32(p + 32, static_cast<std::uint32_t>(bpp <= 8 ? entries : 0));
-    p += kInfoHeaderSize;
-    if (bitfields) {
-        put32(p, bitmap.masks().red);
-        put32(p + 4, bitmap.masks().green);
-        put32(p + 8, bitmap.masks().blue);
-        p += kMasksSize;
-    }
-    const auto& palette = bitmap.palette();
-    for (std::size_t i = 0; i < entries && i < palette.size(); ++i, p += 4) {
-        p[0] = palette[i].blue;
-        p[1] = palette[i].green;
-        p[2] = palette[i].red;
-    }
+    std::vector<std::uint8_t> out;
+    out.reserve(static_cast<std::size_t>(offset));
+    ByteWriter w(out);
+    w.u8('B').u8('M').u32le(static_cast<std::uint32_t>(offset + image_size)).u32le(0);
+    w.u32le(static_cast<std::uint32_t>(offset));
+    dib::InfoHeader h;
+    h.width = bitmap.width();
+    h.height = bitmap.height();
+    h.bit_count = static_cast<std::uint16_t>(bpp);
+    h.compression = bitfields ? dib::kBitFields : dib::kRgb;
+    h.size_image = static_cast<std::uint32_t>(image_size);
+    h.colours_used = static_cast<std::uint32_t>(entries);
+    dib::write_info_header(w, h);
+    if (bitfields)
+        dib::write_masks(w, bitmap.masks());
+    dib::write_colour_table(w, bitmap.palette(), entries);
     return out;
 }
 

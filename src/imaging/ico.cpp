@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/bytes.h"
 #include "platform/error.h"
 #include "platform/files.h"
 
@@ -10,18 +11,6 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = 6;
 constexpr std::size_t kEntryBytes = 16;
-
-[[noreturn]] void fail_icon() {
-    throw Error(std::string(kIconNotValid));
-}
-
-std::uint16_t u16(const std::uint8_t* p) noexcept {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-std::uint32_t u32(const std::uint8_t* p) noexcept {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
 
 std::uint64_t colour_count(const IconEntry& entry) noexcept {
     return entry.colour_count == 0 ? kUnlimitedColours : entry.colour_count;
@@ -46,7 +35,7 @@ std::uint64_t icon_colour_limit(int screen_depth) noexcept {
 std::size_t choose_icon_entry(std::span<const IconEntry> entries, display::Size wanted,
                               std::uint64_t colour_limit) {
     if (entries.empty())
-        fail_icon();
+        fail(kIconNotValid);
     std::size_t choice = 0;
     for (std::size_t i = 1; i < entries.size(); ++i) {
         const IconEntry& candidate = entries[i];
@@ -65,21 +54,20 @@ std::size_t choose_icon_entry(std::span<const IconEntry> entries, display::Size 
 }
 
 IconFileHeader read_icon_file_header(std::span<const std::uint8_t> data) {
-    if (data.size() < kHeaderBytes)
-        throw Error(std::string(kStreamReadError));
-    return {u16(data.data()), u16(data.data() + 2), u16(data.data() + 4)};
+    const ByteView header = ByteView(data).sub(0, kHeaderBytes);
+    return {header.u16le(0), header.u16le(2), header.u16le(4)};
 }
 
 std::vector<IconEntry> read_icon_directory(std::span<const std::uint8_t> data) {
     const IconFileHeader header = read_icon_file_header(data);
-    if (data.size() - kHeaderBytes < std::size_t{header.count} * kEntryBytes)
-        fail_icon();
+    const ByteView directory =
+        ByteView(data, kIconNotValid).sub(kHeaderBytes, std::uint64_t{header.count} * kEntryBytes);
     std::vector<IconEntry> entries;
     entries.reserve(header.count);
     for (std::size_t i = 0; i < header.count; ++i) {
-        const std::uint8_t* p = data.data() + kHeaderBytes + i * kEntryBytes;
-        entries.push_back(
-            IconEntry{p[0], p[1], p[2], p[3], u16(p + 4), u16(p + 6), u32(p + 8), u32(p + 12)});
+        const ByteView e = directory.sub(i * kEntryBytes, kEntryBytes);
+        entries.push_back(IconEntry{e.u8(0), e.u8(1), e.u8(2), e.u8(3), e.u16le(4), e.u16le(6),
+                                    e.u32le(8), e.u32le(12)});
     }
     return entries;
 }
@@ -87,7 +75,7 @@ std::vector<IconEntry> read_icon_directory(std::span<const std::uint8_t> data) {
 IconPicture::IconPicture(std::vector<std::uint8_t> data)
     : data_(std::move(data)), header_(read_icon_file_header(data_)) {
     if (header_.type > 1)
-        fail_icon();
+        fail(kIconNotValid);
 }
 
 IconPicture IconPicture::read(const std::string& path) {
@@ -115,13 +103,12 @@ const IconImage& IconPicture::image() {
 IconPicture::Choice IconPicture::choose() const {
     const std::vector<IconEntry> entries = read_icon_directory(data_);
     if (entries.empty())
-        fail_icon();
+        fail(kIconNotValid);
     const std::size_t index = choose_icon_entry(entries, display::system_icon_size(),
                                                 icon_colour_limit(display::screen_depth()));
     const IconEntry& entry = entries[index];
-    if (entry.offset > data_.size() || entry.bytes > data_.size() - entry.offset)
-        fail_icon();
-    return {index, entry, std::span<const std::uint8_t>(data_.data() + entry.offset, entry.bytes)};
+    const ByteView image = ByteView(data_, kIconNotValid).sub(entry.offset, entry.bytes);
+    return {index, entry, image.span()};
 }
 
 std::uint64_t IconPicture::draw_memory() const noexcept {

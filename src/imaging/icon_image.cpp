@@ -4,23 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "imaging/dib.h"
 #include "imaging/png.h"
+#include "platform/bytes.h"
 #include "platform/error.h"
 
 namespace quillora {
 namespace {
 
-[[noreturn]] void fail_image() {
-    throw Error(std::string(kOutOfResources));
-}
-
-std::uint16_t u16(const std::uint8_t* p) noexcept {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-std::uint32_t u32(const std::uint8_t* p) noexcept {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
+using dib::DibUse;
 
 // The stored value of pixel x of a row at any depth.
 std::uint32_t get_pixel(const std::uint8_t* row, int x, int bpp) noexcept {
@@ -33,12 +25,13 @@ std::uint32_t get_pixel(const std::uint8_t* row, int x, int bpp) noexcept {
         case 8:
             return row[i];
         case 16:
-            return u16(row + 2 * i);
+            return std::uint32_t{row[2 * i]} | std::uint32_t{row[2 * i + 1]} << 8;
         case 24:
             return std::uint32_t{row[3 * i]} | std::uint32_t{row[3 * i + 1]} << 8 |
                    std::uint32_t{row[3 * i + 2]} << 16;
         default:
-            return u32(row + 4 * i);
+            return std::uint32_t{row[4 * i]} | std::uint32_t{row[4 * i + 1]} << 8 |
+                   std::uint32_t{row[4 * i + 2]} << 16 | std::uint32_t{row[4 * i + 3]} << 24;
     }
 }
 
@@ -124,75 +117,55 @@ IconImage decode_png_image(std::span<const std::uint8_t> data) {
     return icon;
 }
 
-IconImage decode_dib_image(std::span<const std::uint8_t> data) {
-    const std::uint8_t* p = data.data();
-    const std::uint64_t size = data.size();
-    if (size < 40)
-        fail_image();
-    const std::uint32_t header_size = u32(p);
-    const auto width = static_cast<std::int32_t>(u32(p + 4));
-    const auto full_height = static_cast<std::int32_t>(u32(p + 8));
-    const int bpp = u16(p + 14);
-    const std::uint32_t compression = u32(p + 16);
-    const std::uint32_t colours_used = u32(p + 32);
+// The information header of an icon image, checked; `data` fails with "Out
+// of system resources", the icon decoder's one failure for damaged data.
+dib::Header icon_header(ByteView data) {
+    dib::Header h = dib::read_start(data.first_at_most(dib::kInfoHeaderSize), DibUse::icon);
+    // The header must lie inside the data.
+    dib::read_rest(data.sub(0, h.size).first_at_most(dib::kInterpretedHeaderSize), h);
+    return h;
+}
 
-    // The information header: 40 bytes or one of its longer versions (12-byte
-    // core headers are not icon images). Colour image and mask are stacked, so
-    // the height counts both; top-down icon images do not exist.
-    if (header_size < 40 || header_size > size)
-        fail_image();
-    if (width <= 0 || full_height < 2)
-        fail_image();
-    const int height = full_height / 2;
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
-        fail_image();
-    constexpr std::uint32_t kRgb = 0, kBitFields = 3;
-    if (compression != kRgb && !(compression == kBitFields && (bpp == 16 || bpp == 32))) {
-        fail_image();
-    }
+IconImage decode_dib_image(std::span<const std::uint8_t> bytes) {
+    const ByteView data(bytes, kOutOfResources);
+    const dib::Header h = icon_header(data);
+    // Colour image and mask are stacked, so the height counts both; top-down
+    // icon images do not exist.
+    if (h.width <= 0 || h.height < 2)
+        data.fail();
+    const auto width = static_cast<int>(h.width);
+    const auto height = static_cast<int>(h.height / 2);
+    const int bpp = static_cast<int>(h.bpp);
+    if (!dib::supported_depth(h.bpp) || !dib::supported_compression(h, DibUse::icon))
+        data.fail();
 
-    std::uint64_t position = header_size;
+    std::uint64_t position = h.size;
     ChannelMasks masks = default_masks(bpp);
-    if (compression == kBitFields) {
-        // A 40-byte header is followed by the three masks; the longer headers
-        // hold them at the same place inside themselves.
-        if (size < 52)
-            fail_image();
-        masks = {u32(p + 40), u32(p + 44), u32(p + 48)};
-        if (header_size == 40)
-            position += 12;
+    if (h.compression == dib::kBitFields) {
+        masks = dib::read_masks(
+            data.sub(h.masks_inside() ? dib::kInfoHeaderSize : position, dib::kMasksSize));
+        if (!h.masks_inside())
+            position += dib::kMasksSize;
     }
 
-    // Colour table: as many entries as the header says, or the full table for
-    // palette depths when it says 0.
-    std::uint64_t table_entries = colours_used;
-    if (table_entries == 0 && bpp <= 8)
-        table_entries = std::uint64_t{1} << bpp;
+    // No icon image has a colour table longer than 256 entries.
+    const std::uint64_t table_entries = dib::stored_colours(h);
     if (table_entries > 256)
-        fail_image();
-    if (position + 4 * table_entries > size)
-        fail_image();
-    std::vector<Rgbq> palette;
-    if (bpp <= 8) {
-        const auto kept = std::min<std::uint64_t>(table_entries, std::uint64_t{1} << bpp);
-        palette.reserve(static_cast<std::size_t>(kept));
-        for (std::uint64_t i = 0; i < kept; ++i) {
-            const std::uint8_t* entry = p + position + 4 * i;
-            palette.push_back(Rgbq{entry[0], entry[1], entry[2], 0});
-        }
-    }
-    position += 4 * table_entries;
+        data.fail();
+    const ByteView table = data.sub(position, 4 * table_entries);
+    std::vector<Rgbq> palette = dib::read_colour_table(table, h);
+    // Icon images keep no reserved byte in their colour table.
+    for (Rgbq& entry : palette)
+        entry.reserved = 0;
+    position += table.size();
 
     // Both images must be there in full.
-    const std::uint64_t colour_stride =
-        (std::uint64_t{static_cast<std::uint32_t>(width)} * bpp + 31) / 32 * 4;
-    const std::uint64_t mask_stride =
-        (std::uint64_t{static_cast<std::uint32_t>(width)} + 31) / 32 * 4;
-    const std::uint64_t colour_bytes = colour_stride * static_cast<std::uint32_t>(height);
-    const std::uint64_t mask_bytes = mask_stride * static_cast<std::uint32_t>(height);
-    if (colour_bytes > size - position || mask_bytes > size - position - colour_bytes) {
-        fail_image();
-    }
+    const std::uint64_t colour_stride = dib::row_bytes(static_cast<std::uint64_t>(width), h.bpp);
+    const std::uint64_t mask_stride = dib::row_bytes(static_cast<std::uint64_t>(width), 1);
+    const ByteView colour_rows =
+        data.sub(position, colour_stride * static_cast<std::uint64_t>(height));
+    const ByteView mask_rows =
+        data.sub(position + colour_rows.size(), mask_stride * static_cast<std::uint64_t>(height));
 
     IconImage icon;
     icon.colour = Bitmap(width, height, bpp);
@@ -203,14 +176,12 @@ IconImage decode_dib_image(std::span<const std::uint8_t> data) {
     icon.mask = make_mask(width, height, false);
     const std::size_t colour_copy = std::min<std::size_t>(icon.colour.stride(), colour_stride);
     const std::size_t mask_copy = std::min<std::size_t>(icon.mask.stride(), mask_stride);
-    const std::uint8_t* colour_rows = p + position;
-    const std::uint8_t* mask_rows = colour_rows + colour_bytes;
     for (int r = 0; r < height; ++r) {  // r counts from the bottom row
         const int y = height - 1 - r;
-        std::copy_n(colour_rows + colour_stride * static_cast<std::uint32_t>(r), colour_copy,
+        const auto row = static_cast<std::uint64_t>(r);
+        std::copy_n(colour_rows.bytes(colour_stride * row, colour_copy), colour_copy,
                     icon.colour.row(y));
-        std::copy_n(mask_rows + mask_stride * static_cast<std::uint32_t>(r), mask_copy,
-                    icon.mask.row(y));
+        std::copy_n(mask_rows.bytes(mask_stride * row, mask_copy), mask_copy, icon.mask.row(y));
     }
 
     // 32-bit images whose fourth byte is not all zero carry alpha (only when
@@ -279,29 +250,27 @@ IconImage decode_icon_image(std::span<const std::uint8_t> data, int width, int h
 
 std::uint64_t icon_image_memory(std::span<const std::uint8_t> data, int width,
                                 int height) noexcept {
-    auto be32 = [&data](std::size_t at) {
-        return std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
-               std::uint32_t{data[at + 2]} << 8 | data[at + 3];
-    };
+    // Every read is inside the view: the sizes are checked first.
+    const ByteView view(data);
     std::uint32_t stored_width = 0, stored_height = 0;
     int bpp = 32;
     if (is_png(data)) {
-        if (data.size() < 24)
+        if (!view.fits(16, 8))
             return 0;
-        stored_width = be32(16);
-        stored_height = be32(20);
+        stored_width = view.be32(16);
+        stored_height = view.be32(20);
         if (stored_width > kMaxPngIconSide || stored_height > kMaxPngIconSide)
             return 0;
     } else {
-        if (data.size() < 40)
+        if (!view.fits(0, dib::kInfoHeaderSize))
             return 0;
-        const auto w = static_cast<std::int32_t>(u32(data.data() + 4));
-        const auto h = static_cast<std::int32_t>(u32(data.data() + 8)) / 2;
+        const std::int32_t w = view.s32le(4);
+        const std::int32_t h = view.s32le(8) / 2;
         if (w <= 0 || h <= 0)
             return 0;
         stored_width = static_cast<std::uint32_t>(w);
         stored_height = static_cast<std::uint32_t>(h);
-        bpp = std::min<int>(u16(data.data() + 14), 32);
+        bpp = std::min<int>(view.u16le(14), 32);
     }
     // Sides beyond what a bitmap may hold fail when the bitmap is made.
     const auto side = [](std::uint32_t v) {
@@ -327,9 +296,8 @@ IconImage scale_icon_image(const IconImage& icon, int width, int height) {
 
 void draw_icon(const IconImage& icon, Bitmap& target) {
     const int depth = target.bpp();
-    if (depth != 32 && depth != 24 && depth != 16 && depth != 8) {
-        throw Error(std::string(kBitmapNotValid));
-    }
+    if (depth != 32 && depth != 24 && depth != 16 && depth != 8)
+        fail(kBitmapNotValid);
     const Bitmap& colour = icon.colour;
     const Bitmap& mask = icon.mask;
     const int width = std::min(colour.width(), target.width());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/dib.h"
 #include "imaging/icon_image.h"
 
 namespace quillora {
@@ -103,19 +104,7 @@ void EncodeIconBitmaps(IconStream& stream, const Bitmap* colour, const Bitmap* m
 // ---------------------------------------------------------------------------
 // The prepared description of one bitmap (exposed for tests).
 
-struct IconBitmapHeader {
-    std::uint32_t size = 40;  // biSize
-    std::int32_t width = 0;
-    std::int32_t height = 0;  // rows are always given bottom row first
-    std::uint16_t planes = 1;
-    std::uint16_t bit_count = 0;
-    std::uint32_t compression = 0;  // 0 plain, 3 bit fields
-    std::uint32_t size_image = 0;   // bytes of the rows: stride x height
-    std::int32_t x_pels_per_meter = 0;
-    std::int32_t y_pels_per_meter = 0;
-    std::uint32_t colours_used = 0;  // 0: the full table of 2^bit_count entries
-    std::uint32_t colours_important = 0;
-};
+using IconBitmapHeader = dib::InfoHeader;  // rows are always given bottom row first
 
 // The header of a bitmap: its depth never changed; a colour count of its
 // own when its colour table is shorter than 2^depth; bit fields for 16 and

@@ -5,13 +5,16 @@
 #include <cstring>
 #include <string>
 
+#include "platform/bytes.h"
 #include "platform/error.h"
 
 namespace quillora {
 
 bool is_png(std::span<const std::uint8_t> data) noexcept {
     static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    return data.size() >= 8 && std::memcmp(data.data(), kSignature, 8) == 0;
+    const ByteView view(data);
+    return view.fits(0, sizeof kSignature) &&
+           std::memcmp(view.bytes(0, sizeof kSignature), kSignature, sizeof kSignature) == 0;
 }
 
 namespace {
@@ -19,10 +22,11 @@ namespace {
 // The bits of one pixel as the header (the IHDR chunk right after the
 // signature) declares them: bit depth times the samples of the colour type.
 unsigned png_bits_per_pixel(std::span<const std::uint8_t> data) noexcept {
-    if (data.size() < 26)
+    const ByteView view(data);
+    if (!view.fits(24, 2))
         return 1;
-    const unsigned depth = data[24];
-    switch (data[25]) {
+    const unsigned depth = view.u8(24);
+    switch (view.u8(25)) {
         case 2:  // RGB
             return depth * 3;
         case 4:  // grey and alpha
@@ -48,13 +52,13 @@ struct PngImage {
 Bitmap decode_png(std::span<const std::uint8_t> data) {
     PngImage png;
     if (!png_image_begin_read_from_memory(&png.image, data.data(), data.size())) {
-        throw Error(std::string(kIconNotValid));
+        fail(kIconNotValid);
     }
     // No icon image is larger than 256 x 256 pixels; a larger one is refused
     // before anything is allocated.
     if (png.image.width == 0 || png.image.height == 0 || png.image.width > kMaxPngIconSide ||
         png.image.height > kMaxPngIconSide) {
-        throw Error(std::string(kIconNotValid));
+        fail(kIconNotValid);
     }
     // Deflate expands at most about 1032 times, and every row holds a filter
     // byte and the bits the header declares for each pixel: a header claiming
@@ -62,14 +66,14 @@ Bitmap decode_png(std::span<const std::uint8_t> data) {
     const std::uint64_t row_bytes =
         (std::uint64_t{png.image.width} * png_bits_per_pixel(data) + 7) / 8 + 1;
     if (std::uint64_t{png.image.height} * row_bytes > std::uint64_t{data.size()} * 1032) {
-        throw Error(std::string(kIconNotValid));
+        fail(kIconNotValid);
     }
     png.image.format = PNG_FORMAT_BGRA;
     Bitmap bitmap(static_cast<int>(png.image.width), static_cast<int>(png.image.height), 32,
                   /*top_down=*/true);
     if (!png_image_finish_read(&png.image, nullptr, bitmap.bits(),
                                static_cast<png_int_32>(bitmap.stride()), nullptr)) {
-        throw Error(std::string(kIconNotValid));
+        fail(kIconNotValid);
     }
     return bitmap;
 }
