@@ -29,16 +29,8 @@ constexpr int kPaletteColours = 236;
 constexpr int kBatchRows = 16;
 using jpeg_library::ErrorManager;
 using jpeg_library::init_errors;
-using jpeg_library::kMaxScans;
 
-// Library state lives in the caller's frame, not in the frame that calls
-// setjmp, so nothing the library changes is lost when it jumps back. Zeroed,
-// so that destroying an object whose creation failed is harmless.
-struct Decompressor {
-    jpeg_decompress_struct cinfo{};
-    ErrorManager errors{};
-    jpeg_library::ScanLimit scan_limit{};
-};
+using jpeg_library::Decompressor;
 
 struct Compressor {
     jpeg_compress_struct cinfo{};
@@ -92,15 +84,12 @@ struct Header {
 int read_header(Decompressor* d, const std::uint8_t* data, std::size_t size,
                 Header* header) noexcept {
     j_decompress_ptr cinfo = &d->cinfo;
-    init_errors(d->errors);
-    cinfo->err = &d->errors.pub;
+    d->prepare();
     if (setjmp(d->errors.jump)) {
         jpeg_destroy_decompress(cinfo);
         return d->errors.pub.msg_code;
     }
-    jpeg_create_decompress(cinfo);
-    jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
-    jpeg_read_header(cinfo, TRUE);
+    d->open({data, size});
     header->width = static_cast<int>(cinfo->image_width);
     header->height = static_cast<int>(cinfo->image_height);
     header->grayscale = cinfo->jpeg_color_space == JCS_GRAYSCALE;
@@ -147,18 +136,13 @@ void clear_fourth_bytes(std::uint8_t* row, int width) noexcept {
 // library's message code.
 int run_decode(Decompressor* d, DecodeJob* job) noexcept {
     j_decompress_ptr cinfo = &d->cinfo;
-    init_errors(d->errors);
-    cinfo->err = &d->errors.pub;
+    d->prepare();
     if (setjmp(d->errors.jump)) {
         jpeg_destroy_decompress(cinfo);
         return d->errors.pub.msg_code;
     }
-    jpeg_create_decompress(cinfo);
-    jpeg_library::limit_scans(cinfo, d->scan_limit);
-    jpeg_mem_src(cinfo, job->data, static_cast<unsigned long>(job->size));
-    jpeg_read_header(cinfo, TRUE);
-    if (jpeg_library::count_scans(job->data, job->size, kMaxScans) > kMaxScans)
-        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+    d->open({job->data, job->size});
+    d->refuse_scan_bombs({job->data, job->size});
     set_output(cinfo, job->output);
     jpeg_library::limit_memory(cinfo, job->bitmap_bytes);
     jpeg_start_decompress(cinfo);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/bytes.h"
+
 namespace quillora::jpeg_library {
 namespace {
 
@@ -27,8 +29,11 @@ std::uint64_t round_up(std::uint64_t value, std::uint64_t multiple) noexcept {
 
 }  // namespace
 
-int count_scans(const std::uint8_t* data, std::size_t size, int limit) noexcept {
-    if (size < 2 || data[0] != 0xFF || data[1] != kStartOfImage)
+int count_scans(std::span<const std::uint8_t> bytes, int limit) noexcept {
+    // Every read is inside the view: each loop checks the room first.
+    const ByteView data(bytes);
+    const std::size_t size = data.size();
+    if (!data.fits(0, 2) || data.u8(0) != 0xFF || data.u8(1) != kStartOfImage)
         return 0;
     int scans = 0;
     std::size_t at = 2;
@@ -37,17 +42,19 @@ int count_scans(const std::uint8_t* data, std::size_t size, int limit) noexcept 
         // library skips with a warning) are passed over, and so are fill
         // bytes, stuffed zeros and restart markers.
         std::uint8_t marker = 0;
-        while (at + 1 < size) {
-            if (data[at] != 0xFF) {
+        while (data.fits(at, 2)) {
+            if (data.u8(at) != 0xFF) {
                 // Entropy-coded data is most of the file: find its next 0xFF
                 // the fast way.
-                const void* next = std::memchr(data + at, 0xFF, size - at - 1);
+                const std::size_t room = size - at - 1;
+                const std::uint8_t* from = data.bytes(at, room);
+                const void* next = std::memchr(from, 0xFF, room);
                 if (next == nullptr)
                     return scans;
-                at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - data);
+                at += static_cast<std::size_t>(static_cast<const std::uint8_t*>(next) - from);
                 continue;
             }
-            const std::uint8_t code = data[at + 1];
+            const std::uint8_t code = data.u8(at + 1);
             if (code == 0xFF) {
                 ++at;
             } else if (code == 0x00 || restart_marker(code)) {
@@ -64,9 +71,9 @@ int count_scans(const std::uint8_t* data, std::size_t size, int limit) noexcept 
             continue;  // markers without a length
         if (marker == kStartOfScan && ++scans > limit)
             return scans;
-        if (at + 2 > size)
+        if (!data.fits(at, 2))
             return scans;
-        const std::size_t length = std::size_t{data[at]} << 8 | data[at + 1];
+        const std::size_t length = data.be16(at);
         if (length < 2)
             return scans;  // the library refuses such a segment
         at += length;

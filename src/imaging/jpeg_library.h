@@ -18,6 +18,7 @@
 
 #include <csetjmp>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "imaging/bitmap.h"
@@ -42,7 +43,7 @@ inline constexpr int kOutOfMemoryCode = -1;
 // data. Counting stops once it passes `limit`. Linear in the data's size and
 // done before the library's first pass, so a file of too many scans fails at
 // once instead of after hundreds of passes over its blocks.
-int count_scans(const std::uint8_t* data, std::size_t size, int limit) noexcept;
+int count_scans(std::span<const std::uint8_t> data, int limit) noexcept;
 
 // Refuses, inside the library, a file whose scans pass kMaxScans: the
 // library's progress monitor checks the number of the scan being read.
@@ -90,5 +91,35 @@ inline void init_errors(ErrorManager& errors) noexcept {
     errors.pub.emit_message = on_message;
     errors.pub.output_message = on_output;
 }
+
+// The library state of one decompression. It lives in the caller's frame,
+// not in the frame that calls setjmp, so nothing the library changes is lost
+// when it jumps back; zeroed, so that destroying one whose creation failed is
+// harmless.
+struct Decompressor {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager errors{};
+    ScanLimit scan_limit{};
+
+    // Installs the error manager; called before setjmp.
+    void prepare() noexcept {
+        init_errors(errors);
+        cinfo.err = &errors.pub;
+    }
+    // Creates the library object reading `data`, its scans limited, and reads
+    // the header; called after setjmp.
+    void open(std::span<const std::uint8_t> data) {
+        jpeg_create_decompress(&cinfo);
+        limit_scans(&cinfo, scan_limit);
+        jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+        jpeg_read_header(&cinfo, TRUE);
+    }
+    // Leaves through the error exit when `data` has more than kMaxScans
+    // scans: before the first pass, which would visit every block each scan.
+    void refuse_scan_bombs(std::span<const std::uint8_t> data) {
+        if (count_scans(data, kMaxScans) > kMaxScans)
+            ERREXIT(&cinfo, JERR_BAD_PROGRESSION);
+    }
+};
 
 }  // namespace quillora::jpeg_library

@@ -11,16 +11,8 @@ namespace quillora {
 namespace {
 
 constexpr int kBatchRows = 16;
-using jpeg_library::ErrorManager;
-using jpeg_library::kMaxScans;
 
-// Library state lives in the caller's frame; zeroed, so destroying an object
-// whose creation failed is harmless.
-struct Decompressor {
-    jpeg_decompress_struct cinfo{};
-    ErrorManager errors{};
-    jpeg_library::ScanLimit scan_limit{};
-};
+using jpeg_library::Decompressor;
 
 struct ScaledJob {
     const std::uint8_t* data = nullptr;
@@ -36,14 +28,6 @@ struct ScaledJob {
     std::size_t stride = 0;
 };
 
-void start(Decompressor* d, ScaledJob* job) {
-    j_decompress_ptr cinfo = &d->cinfo;
-    jpeg_create_decompress(cinfo);
-    jpeg_library::limit_scans(cinfo, d->scan_limit);
-    jpeg_mem_src(cinfo, job->data, static_cast<unsigned long>(job->size));
-    jpeg_read_header(cinfo, TRUE);
-}
-
 void set_output(j_decompress_ptr cinfo, int divisor) {
     cinfo->scale_num = 1;
     cinfo->scale_denom = static_cast<unsigned>(divisor);
@@ -56,13 +40,12 @@ void set_output(j_decompress_ptr cinfo, int divisor) {
 // Reads the header and the output size. Returns 0 or the message code.
 int read_scaled_header(Decompressor* d, ScaledJob* job) noexcept {
     j_decompress_ptr cinfo = &d->cinfo;
-    jpeg_library::init_errors(d->errors);
-    cinfo->err = &d->errors.pub;
+    d->prepare();
     if (setjmp(d->errors.jump)) {
         jpeg_destroy_decompress(cinfo);
         return d->errors.pub.msg_code;
     }
-    start(d, job);
+    d->open({job->data, job->size});
     job->width = static_cast<int>(cinfo->image_width);
     job->height = static_cast<int>(cinfo->image_height);
     job->divisor = jpeg_scale_divisor(job->width, job->height, job->at_least);
@@ -78,15 +61,13 @@ int read_scaled_header(Decompressor* d, ScaledJob* job) noexcept {
 // Decodes into the job's rows. Returns 0 or the message code.
 int run_scaled_decode(Decompressor* d, ScaledJob* job) noexcept {
     j_decompress_ptr cinfo = &d->cinfo;
-    jpeg_library::init_errors(d->errors);
-    cinfo->err = &d->errors.pub;
+    d->prepare();
     if (setjmp(d->errors.jump)) {
         jpeg_destroy_decompress(cinfo);
         return d->errors.pub.msg_code;
     }
-    start(d, job);
-    if (jpeg_library::count_scans(job->data, job->size, kMaxScans) > kMaxScans)
-        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+    d->open({job->data, job->size});
+    d->refuse_scan_bombs({job->data, job->size});
     set_output(cinfo, job->divisor);
     jpeg_library::limit_memory(cinfo, job->stride * static_cast<std::uint64_t>(job->output_height));
     jpeg_start_decompress(cinfo);

@@ -58,6 +58,10 @@ class ByteView {
     std::int32_t s32le(std::uint64_t at, SourcePlace where = SourcePlace::current()) const {
         return static_cast<std::int32_t>(u32le(at, where));
     }
+    std::uint16_t be16(std::uint64_t at, SourcePlace where = SourcePlace::current()) const {
+        const std::uint8_t* p = checked(at, 2, where);
+        return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+    }
     std::uint32_t be32(std::uint64_t at, SourcePlace where = SourcePlace::current()) const {
         const std::uint8_t* p = checked(at, 4, where);
         return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 |
