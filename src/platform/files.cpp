@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -18,6 +19,98 @@
 #include "platform/error.h"
 
 namespace quillora::files {
+
+namespace {
+
+// A file descriptor closed when it goes.
+class Descriptor {
+  public:
+    Descriptor() noexcept = default;
+    explicit Descriptor(int fd) noexcept : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const noexcept { return fd_; }
+    void reset(int fd) noexcept {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+    // Hands the descriptor over to the caller, who closes it.
+    int release() noexcept { return std::exchange(fd_, -1); }
+
+  private:
+    int fd_ = -1;
+};
+
+// Opens `path` for reading and reads its status. O_NONBLOCK: a named pipe
+// opens at once instead of waiting for a writer. Returns 0 or the errno
+// value of the failure.
+int open_for_reading(const std::string& path, Descriptor& fd, struct stat& st) noexcept {
+    fd.reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        return errno;
+    if (::fstat(fd.get(), &st) != 0)
+        return errno;
+    return 0;
+}
+
+// What read_to_end returns when the data goes on past the limit.
+constexpr int kPastLimit = -1;
+
+// Reads `fd` to its end into `data`, starting with room for `room` bytes and
+// growing as the bytes come, but never to more than one byte past `limit`.
+// Returns 0, the errno value of a failed read, or kPastLimit.
+int read_to_end(int fd, std::string& data, std::size_t limit, std::size_t room) {
+    const std::size_t most = limit < std::numeric_limits<std::size_t>::max() ? limit + 1 : limit;
+    constexpr std::size_t kStep = 65536;
+    data.resize(std::min(std::max<std::size_t>(room, 1), most));
+    std::size_t have = 0;
+    for (;;) {
+        if (have == data.size()) {
+            if (have > limit)
+                return kPastLimit;
+            data.resize(std::min(std::max(have * 2, kStep), most));
+        }
+        const ssize_t got = ::read(fd, data.data() + have, data.size() - have);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (got == 0)
+            break;
+        have += static_cast<std::size_t>(got);
+    }
+    data.resize(have);
+    return have > limit ? kPastLimit : 0;
+}
+
+Status status_of(const struct stat& st) noexcept {
+    return {S_ISREG(st.st_mode), static_cast<std::int64_t>(st.st_size), st.st_mtime};
+}
+
+// Creates the folder and its missing parents. Returns 0 or an errno value.
+int make_folders(const std::string& folder, mode_t mode) {
+    if (folder.empty())
+        return 0;
+    struct stat st;
+    if (::stat(folder.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (const auto slash = folder.find_last_of('/'); slash != std::string::npos) {
+        if (int err = make_folders(folder.substr(0, slash), mode); err != 0)
+            return err;
+    }
+    if (::mkdir(folder.c_str(), mode) != 0 && errno != EEXIST)
+        return errno;
+    return 0;
+}
+
+}  // namespace
 
 bool exists(const std::string& path) noexcept {
     struct stat st;
@@ -41,6 +134,28 @@ bool usable_folder(const std::string& path) noexcept {
            ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
+std::optional<Status> status(const std::string& path) noexcept {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return status_of(st);
+}
+
+std::optional<Status> open_status(const std::string& path) noexcept {
+    Descriptor fd;
+    struct stat st;
+    if (path.empty() || open_for_reading(path, fd, st) != 0)
+        return std::nullopt;
+    return status_of(st);
+}
+
+int make_parent_folders(const std::string& path, unsigned mode) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return 0;
+    return make_folders(path.substr(0, slash), static_cast<mode_t>(mode));
+}
+
 // ---------------------------------------------------------------------------
 
 std::size_t MemoryReader::read(void* buffer, std::size_t n) {
@@ -60,25 +175,19 @@ std::uint64_t MemoryReader::skip(std::uint64_t n) {
 }
 
 InputFile::InputFile(const std::string& path) : path_(path) {
-    // Without O_NONBLOCK, opening a named pipe would wait for a writer.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0)
-        fail_cannot_open(path, errno);
+    Descriptor fd;
     struct stat st;
-    if (::fstat(fd_, &st) != 0) {
-        int err = errno;
-        ::close(fd_);
+    if (int err = open_for_reading(path, fd, st); err != 0)
         fail_cannot_open(path, err);
-    }
     if (!S_ISREG(st.st_mode)) {
-        ::close(fd_);
         if (S_ISDIR(st.st_mode))
             fail_cannot_open(path, EISDIR);
         fail_cannot_open(path, kNotRegularFile);
     }
     // Regular files never block; reads go back to the normal mode.
-    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     size_ = static_cast<std::uint64_t>(st.st_size);
+    fd_ = fd.release();
 }
 
 InputFile::~InputFile() {
@@ -131,32 +240,34 @@ std::vector<std::uint8_t> read_file(const std::string& path) {
 
 std::string read_all(const std::string& path, std::size_t limit) {
     const bool standard_input = path == "-";
-    const int fd = standard_input ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        fail_cannot_open(path, errno);
-    struct Closer {
-        int fd;
-        bool keep;
-        ~Closer() {
-            if (!keep)
-                ::close(fd);
-        }
-    } closer{fd, standard_input};
-    std::string data;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+    Descriptor opened;
+    if (!standard_input) {
+        opened.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (opened.get() < 0)
             fail_cannot_open(path, errno);
-        }
-        if (got == 0)
-            return data;
-        if (static_cast<std::size_t>(got) > limit - data.size())
-            fail_cannot_open(path, kTooLong);
-        data.append(buffer, static_cast<std::size_t>(got));
     }
+    std::string data;
+    const int err = read_to_end(standard_input ? STDIN_FILENO : opened.get(), data, limit, 65536);
+    if (err == kPastLimit)
+        fail_cannot_open(path, kTooLong);
+    if (err != 0)
+        fail_cannot_open(path, err);
+    return data;
+}
+
+std::optional<std::string> read_bounded(const std::string& path, std::size_t limit) {
+    Descriptor fd;
+    struct stat st;
+    if (path.empty() || open_for_reading(path, fd, st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > limit) {
+        return std::nullopt;
+    }
+    // Room for one byte past the size, so that the end is seen at once; the
+    // file may still grow while it is read.
+    std::string data;
+    if (read_to_end(fd.get(), data, limit, static_cast<std::size_t>(st.st_size) + 1) != 0)
+        return std::nullopt;
+    return data;
 }
 
 // ---------------------------------------------------------------------------
@@ -337,8 +448,8 @@ OutputFile::~OutputFile() {
     unregister_cleanup(cleanup_slot_);
 }
 
-void OutputFile::fail(int err) {
-    fail_cannot_create(path_, system_error_text(err));
+void OutputFile::fail(int err, SourcePlace where) {
+    fail_cannot_create(path_, system_error_text(err), where);
 }
 
 void OutputFile::write(const void* data, std::size_t n) {

@@ -1,11 +1,15 @@
-// Files: the existence test, reading whole files, and outputs that appear
-// only when they are complete.
+// Files: the existence test, an entry's status, reading whole files,
+// creating folders, and outputs that appear only when they are complete.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/error.h"
 
 namespace quillora::files {
 
@@ -21,6 +25,28 @@ bool missing(const std::string& path);
 
 // True when this folder exists and the program may create files in it.
 bool usable_folder(const std::string& path) noexcept;
+
+// What the file system tells of an entry.
+struct Status {
+    bool regular = false;      // a regular file
+    std::int64_t size = 0;     // its byte count as the file system gives it
+    std::time_t modified = 0;  // the last-write time
+};
+
+// The status of the entry at `path`, symbolic links followed; nullopt when
+// there is no such entry or it cannot be looked at.
+std::optional<Status> status(const std::string& path) noexcept;
+
+// The status of `path` as seen through opening it for reading and closing it
+// again; nullopt when it cannot be opened (no such entry, no permission, a
+// link to nowhere). A named pipe opens at once, without waiting for a writer.
+std::optional<Status> open_status(const std::string& path) noexcept;
+
+// Creates the missing folders on the way to `path` (not `path` itself), each
+// with `mode` less the file-creation mask; a link to a folder counts as the
+// folder. Returns 0, or the errno value of the failure (ENOTDIR when
+// something other than a folder stands where a folder should be).
+int make_parent_folders(const std::string& path, unsigned mode);
 
 // A sequence of bytes read from the front: a file or a block of memory.
 class Reader {
@@ -86,6 +112,13 @@ std::vector<std::uint8_t> read_file(const std::string& path);
 std::string read_all(const std::string& path, std::size_t limit);
 inline constexpr const char* kTooLong = "File too long";
 
+// The whole content of a regular file (or a link to one) of at most `limit`
+// bytes, or nullopt when it cannot be opened or read, is anything but a
+// regular file (a pipe is never waited for) or holds more bytes, also when
+// it grows past the limit while it is read. At most limit + 1 bytes are
+// ever held.
+std::optional<std::string> read_bounded(const std::string& path, std::size_t limit);
+
 // A file being written, which appears only complete. Where the file system
 // allows it the bytes go to an unnamed file in the target's folder
 // (O_TMPFILE): nothing is visible until commit() links it in place, and
@@ -116,7 +149,9 @@ class OutputFile {
     static void allow_unnamed(bool allowed) noexcept;
 
   private:
-    [[noreturn]] void fail(int err);
+    // "Cannot create file" with the system's text for `err`, at the
+    // caller's place.
+    [[noreturn]] void fail(int err, SourcePlace where = SourcePlace::current());
     void commit_unnamed();
     void commit_named();
     // Links the unnamed file in at `name`; returns 0 or the errno value.

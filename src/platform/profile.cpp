@@ -4,34 +4,13 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/text.h"
+
 namespace quillora::profile {
 namespace {
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && is_blank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && is_blank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-char ascii_lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_name(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ascii_lower(a[i]) != ascii_lower(b[i]))
-            return false;
-    }
-    return true;
-}
+using text::same_name;
+using text::trim;
 
 // The value of the first matching key line, not yet cut to length.
 std::optional<std::string_view> find_value(std::string_view text, std::string_view section,

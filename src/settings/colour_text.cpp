@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/error.h"
+#include "platform/text.h"
 #include "settings/settings_store.h"
 
 namespace quillora::settings {
@@ -66,21 +67,6 @@ constexpr std::array<NamedColour, 52> kNamed = {{
     {"clDefault", kColourDefault},
 }};
 
-bool same_name(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::span<const NamedColour> named_colours() noexcept {
@@ -99,7 +85,7 @@ std::string colour_to_text(Colour colour) {
 
 std::optional<Colour> parse_colour(std::string_view text) noexcept {
     for (const auto& named : kNamed) {
-        if (same_name(named.name, text))
+        if (text::same_name(named.name, text))
             return named.value;
     }
     if (!text.empty() && text.front() == '$') {
