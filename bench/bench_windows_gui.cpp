@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/action_table_qt.h"
 #include "app/application_qt.h"
 #include "app/frm_principal.h"
 #include "engine/batch_run.h"
@@ -25,6 +24,7 @@
 #include "filelist/list_file.h"
 #include "imaging/bitmap.h"
 #include "imaging/bmp.h"
+#include "platform/action_table_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/display.h"
 #include "platform/wait_qt.h"

@@ -10,9 +10,9 @@
 #include <new>
 #include <typeinfo>
 
-#include "app/maker.h"
 #include "platform/default_button_qt.h"
 #include "platform/error.h"
+#include "platform/maker.h"
 #include "ui_frm_erro.h"
 
 namespace quillora {

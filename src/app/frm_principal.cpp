@@ -22,10 +22,8 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include "app/action_table_qt.h"
 #include "app/frm_erro.h"
 #include "app/frm_sobre.h"
-#include "app/maker.h"
 #include "app/progress_bar_qt.h"
 #include "engine/batch_run_qt.h"
 #include "engine/frm_carregar.h"
@@ -41,10 +39,12 @@
 #include "filelist/list_file.h"
 #include "filelist/picture_image_qt.h"
 #include "filelist/preview_qt.h"
+#include "platform/action_table_qt.h"
 #include "platform/centre_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/maker.h"
 #include "platform/wait_qt.h"
 #include "settings/colour_qt.h"
 #include "settings/colour_text.h"

@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QIcon>
 
-#include "app/maker.h"
 #include "platform/default_button_qt.h"
+#include "platform/maker.h"
 #include "ui_frm_sobre.h"
 
 namespace quillora {

@@ -5,9 +5,9 @@
 #include "app/application_qt.h"
 #include "app/frm_erro.h"
 #include "app/frm_principal.h"
-#include "app/maker.h"
 #include "app/translations_qt.h"
 #include "platform/display_qt.h"
+#include "platform/maker.h"
 
 int main(int argc, char** argv) {
     quillora::Application app(argc, argv);

@@ -7,11 +7,11 @@
 #include <QPainter>
 #include <QPalette>
 
-#include "app/maker.h"
 #include "filelist/picture_image_qt.h"
 #include "imaging/bmp.h"
 #include "platform/dialogs_qt.h"
 #include "platform/error.h"
+#include "platform/maker.h"
 #include "ui_frm_screen.h"
 
 namespace quillora {

@@ -12,7 +12,7 @@
 
 #include "app/frm_principal.h"
 #include "app/frm_sobre.h"
-#include "app/maker.h"
+#include "platform/maker.h"
 #include "support/qt_print.h"
 #include "support/when_shown.h"
 

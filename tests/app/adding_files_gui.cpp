@@ -11,12 +11,12 @@
 #include <QTabBar>
 #include <filesystem>
 
-#include "app/action_table_qt.h"
 #include "app/frm_principal.h"
 #include "filelist/frm_buscar.h"
 #include "filelist/frm_definir.h"
 #include "filelist/preview_qt.h"
 #include "imaging/bmp.h"
+#include "platform/action_table_qt.h"
 #include "support/fixtures.h"
 #include "support/qt_print.h"
 #include "support/scripted_dialogs.h"

@@ -8,12 +8,12 @@
 #include <map>
 #include <thread>
 
-#include "app/action_table_qt.h"
 #include "app/frm_principal.h"
 #include "app/progress_bar_qt.h"
 #include "engine/frm_progresso.h"
 #include "engine/step_list_qt.h"
 #include "imaging/bmp.h"
+#include "platform/action_table_qt.h"
 #include "platform/files.h"
 #include "platform/wait_qt.h"
 #include "support/fixtures.h"

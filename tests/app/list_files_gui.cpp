@@ -6,10 +6,10 @@
 #include <QListWidget>
 #include <QTabBar>
 
-#include "app/action_table_qt.h"
 #include "app/frm_principal.h"
 #include "app/progress_bar_qt.h"
 #include "imaging/bmp.h"
+#include "platform/action_table_qt.h"
 #include "support/fixtures.h"
 #include "support/qt_print.h"
 #include "support/scripted_dialogs.h"

@@ -12,11 +12,11 @@
 #include <QToolButton>
 #include <filesystem>
 
-#include "app/action_table_qt.h"
 #include "app/frm_principal.h"
 #include "engine/copy_animation_qt.h"
 #include "engine/frm_carregar.h"
 #include "imaging/bmp.h"
+#include "platform/action_table_qt.h"
 #include "platform/dialogs_qt.h"
 #include "support/fixtures.h"
 #include "support/qt_print.h"

@@ -12,10 +12,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/action_table_qt.h"
 #include "app/frm_principal.h"
 #include "filelist/frm_definir.h"
 #include "imaging/bmp.h"
+#include "platform/action_table_qt.h"
 #include "platform/dialogs_qt.h"
 #include "support/fixtures.h"
 #include "support/qt_print.h"

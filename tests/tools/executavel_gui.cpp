@@ -8,9 +8,9 @@
 #include <QSpinBox>
 #include <filesystem>
 
-#include "app/action_table_qt.h"
 #include "app/frm_principal.h"
 #include "imaging/ico.h"
+#include "platform/action_table_qt.h"
 #include "platform/display.h"
 #include "platform/files.h"
 #include "support/qt_print.h"

@@ -1,4 +1,4 @@
-#include "app/action_table_qt.h"
+#include "platform/action_table_qt.h"
 
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
