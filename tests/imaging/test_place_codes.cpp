@@ -26,13 +26,11 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void patch32(Bytes& bytes, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
+// The bytes with the little-endian field of `size` bytes at `at` set to v.
+Bytes with(Bytes bytes, std::size_t at, std::uint32_t v, int size = 4) {
+    for (int i = 0; i < size; ++i)
         bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void patch16(Bytes& bytes, std::size_t at, std::uint32_t v) {
-    bytes[at] = static_cast<std::uint8_t>(v);
-    bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    return bytes;
 }
 Bytes cut(Bytes bytes, std::size_t size) {
     bytes.resize(size);
@@ -110,121 +108,46 @@ TEST(PlaceCodes, EveryCheckOfTheReadersAndWritersHasItsOwn) {
     const Case cases[] = {
         // BMP files.
         {"bmp: cut in the file header", kStreamReadError, [] { read_bmp_bytes(cut(bmp8(), 10)); }},
-        {"bmp: no BM", kBitmapNotValid,
-         [] {
-             Bytes b = bmp8();
-             b[0] = 'X';
-             read_bmp_bytes(b);
-         }},
+        {"bmp: no BM", kBitmapNotValid, [] { read_bmp_bytes(with(bmp8(), 0, 'X', 1)); }},
         {"bmp: cut in the header size", kStreamReadError, [] { read_bmp_bytes(cut(bmp8(), 16)); }},
-        {"bmp: header of 13 bytes", kBitmapNotValid,
-         [] {
-             Bytes b = bmp8();
-             patch32(b, 14, 13);
-             read_bmp_bytes(b);
-         }},
+        {"bmp: header of 13 bytes", kBitmapNotValid, [] { read_bmp_bytes(with(bmp8(), 14, 13)); }},
         {"bmp: cut in the header's first fields", kStreamReadError,
          [] { read_bmp_bytes(cut(bmp8(), 24)); }},
-        {"bmp: two planes", kBitmapNotValid,
-         [] {
-             Bytes b = bmp8();
-             patch16(b, 26, 2);
-             read_bmp_bytes(b);
-         }},
+        {"bmp: two planes", kBitmapNotValid, [] { read_bmp_bytes(with(bmp8(), 26, 2, 2)); }},
         {"bmp: gigantic", kOutOfResources,
-         [] {
-             Bytes b = bmp8();
-             patch32(b, 18, 0x7FFFFFFF);
-             patch32(b, 22, 0x7FFFFFFF);
-             read_bmp_bytes(b);
-         }},
+         [] { read_bmp_bytes(with(with(bmp8(), 18, 0x7FFFFFFF), 22, 0x7FFFFFFF)); }},
         {"bmp: cut in the header's other fields", kStreamReadError,
          [] { read_bmp_bytes(cut(bmp8(), 40)); }},
         {"bmp: header longer than the file", kStreamReadError,
-         [] {
-             Bytes b = bmp8();
-             patch32(b, 14, 100000);
-             read_bmp_bytes(b);
-         }},
-        {"bmp: unknown compression", kBitmapNotValid,
-         [] {
-             Bytes b = bmp8();
-             patch32(b, 30, 9);
-             read_bmp_bytes(b);
-         }},
+         [] { read_bmp_bytes(with(bmp8(), 14, 100000)); }},
+        {"bmp: unknown compression", kBitmapNotValid, [] { read_bmp_bytes(with(bmp8(), 30, 9)); }},
         {"bmp: cut in the masks", kStreamReadError,
          [] { read_bmp_bytes(cut(bmp_bitfields(), 14 + 40 + 6)); }},
         {"bmp: colour table longer than the file", kStreamReadError,
-         [] {
-             Bytes b = bmp8();
-             patch32(b, 46, 100000);
-             read_bmp_bytes(b);
-         }},
+         [] { read_bmp_bytes(with(bmp8(), 46, 100000)); }},
         // Icon files.
         {"ico: cut in the header", kStreamReadError, [] { IconPicture picture(Bytes(4, 0)); }},
-        {"ico: type 2", kIconNotValid,
-         [] {
-             Bytes b = icon_file(8);
-             patch16(b, 2, 2);
-             IconPicture picture(b);
-         }},
+        {"ico: type 2", kIconNotValid, [] { IconPicture picture(with(icon_file(8), 2, 2, 2)); }},
         {"ico: directory cut short", kIconNotValid,
-         [] {
-             Bytes b = icon_file(8);
-             patch16(b, 4, 3000);
-             draw_icon_file(b);
-         }},
-        {"ico: no entry", kIconNotValid,
-         [] {
-             Bytes b = icon_file(8);
-             patch16(b, 4, 0);
-             draw_icon_file(b);
-         }},
+         [] { draw_icon_file(with(icon_file(8), 4, 3000, 2)); }},
+        {"ico: no entry", kIconNotValid, [] { draw_icon_file(with(icon_file(8), 4, 0, 2)); }},
         {"ico: image outside the file", kIconNotValid,
-         [] {
-             Bytes b = icon_file(8);
-             patch32(b, 6 + 12, 1u << 30);
-             draw_icon_file(b);
-         }},
+         [] { draw_icon_file(with(icon_file(8), 6 + 12, 1u << 30)); }},
         // Icon images.
         {"icon image: cut in the header size", kOutOfResources,
          [] { decode_icon_image(Bytes(3, 0)); }},
         {"icon image: header of 30 bytes", kOutOfResources,
-         [] {
-             Bytes b = icon_image(8);
-             patch32(b, 0, 30);
-             decode_icon_image(b);
-         }},
+         [] { decode_icon_image(with(icon_image(8), 0, 30)); }},
         {"icon image: header longer than the data", kOutOfResources,
-         [] {
-             Bytes b = icon_image(8);
-             patch32(b, 0, 100000);
-             decode_icon_image(b);
-         }},
+         [] { decode_icon_image(with(icon_image(8), 0, 100000)); }},
         {"icon image: width 0", kOutOfResources,
-         [] {
-             Bytes b = icon_image(8);
-             patch32(b, 4, 0);
-             decode_icon_image(b);
-         }},
+         [] { decode_icon_image(with(icon_image(8), 4, 0)); }},
         {"icon image: 3 bits per pixel", kOutOfResources,
-         [] {
-             Bytes b = icon_image(8);
-             patch16(b, 14, 3);
-             decode_icon_image(b);
-         }},
+         [] { decode_icon_image(with(icon_image(8), 14, 3, 2)); }},
         {"icon image: cut in the masks", kOutOfResources,
-         [] {
-             Bytes b = icon_image(32);
-             patch32(b, 16, 3);
-             decode_icon_image(cut(b, 44));
-         }},
+         [] { decode_icon_image(cut(with(icon_image(32), 16, 3), 44)); }},
         {"icon image: 300 colours", kOutOfResources,
-         [] {
-             Bytes b = icon_image(8);
-             patch32(b, 32, 300);
-             decode_icon_image(b);
-         }},
+         [] { decode_icon_image(with(icon_image(8), 32, 300)); }},
         {"icon image: cut in the colour table", kOutOfResources,
          [] { decode_icon_image(cut(icon_image(8), 40 + 100)); }},
         {"icon image: cut in the colour rows", kOutOfResources,
@@ -232,11 +155,7 @@ TEST(PlaceCodes, EveryCheckOfTheReadersAndWritersHasItsOwn) {
         {"icon image: cut in the mask rows", kOutOfResources,
          [] { decode_icon_image(cut(icon_image(8), 40 + 1024 + 16 + 4)); }},
         {"icon image: damaged PNG", kIconNotValid,
-         [] {
-             Bytes b = png_of_width(4);
-             b.resize(20);
-             decode_icon_image(b);
-         }},
+         [] { decode_icon_image(cut(png_of_width(4), 20)); }},
         {"icon image: PNG wider than an icon", kIconNotValid,
          [] { decode_icon_image(png_of_width(kMaxPngIconSide + 1)); }},
         {"icon: drawn on a 1-bit target", kBitmapNotValid,
