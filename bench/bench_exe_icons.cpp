@@ -7,10 +7,10 @@
 
 #include "fuzz/hostile_inputs.h"
 #include "imaging/bitmap.h"
+#include "imaging/exe_icons.h"
 #include "imaging/icon_image.h"
 #include "imaging/icon_writer.h"
 #include "platform/display.h"
-#include "platform/exe_icons.h"
 
 namespace quillora {
 namespace {

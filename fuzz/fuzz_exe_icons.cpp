@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <span>
 
+#include "imaging/exe_icons.h"
 #include "platform/display.h"
-#include "platform/exe_icons.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static constexpr int kDepths[] = {32, 24, 16, 8};

@@ -5,12 +5,12 @@
 #include <QImage>
 #include <QPixmap>
 
+#include "imaging/exe_icons.h"
 #include "imaging/icon_writer.h"
 #include "platform/action_table_qt.h"
 #include "platform/default_button_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/error.h"
-#include "platform/exe_icons.h"
 #include "platform/maker.h"
 #include "ui_frm_executavel.h"
 

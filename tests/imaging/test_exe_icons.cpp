@@ -10,95 +10,31 @@
 
 #include "fuzz/hostile_inputs.h"
 #include "imaging/bitmap.h"
+#include "imaging/exe_icons.h"
 #include "platform/display.h"
-#include "platform/exe_icons.h"
-#include "platform/files.h"
+#include "support/pe_layout.h"
 #include "support/temp_dir.h"
 
 namespace quillora {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using exe_icons::count_exe_icons;
 using exe_icons::extract_exe_icon;
+using testing::Bytes;
+using testing::get16;
+using testing::get32;
+using testing::kGroup;
+using testing::kIcon;
+using testing::PeLayout;
+using testing::set16;
+using testing::set32;
 
 std::string fixture(const std::string& name) {
-    return std::string(QUILLORA_TEST_DATA) + "/exe/" + name;
+    return testing::exe_fixture(name);
 }
 Bytes fixture_bytes(const std::string& name) {
-    return files::read_file(fixture(name));
+    return testing::exe_fixture_bytes(name);
 }
-
-std::uint32_t get16(const Bytes& b, std::size_t at) {
-    return b.at(at) | b.at(at + 1) << 8;
-}
-std::uint32_t get32(const Bytes& b, std::size_t at) {
-    return get16(b, at) | get16(b, at + 2) << 16;
-}
-void set16(Bytes& b, std::size_t at, std::uint32_t v) {
-    b.at(at) = static_cast<std::uint8_t>(v);
-    b.at(at + 1) = static_cast<std::uint8_t>(v >> 8);
-}
-void set32(Bytes& b, std::size_t at, std::uint32_t v) {
-    set16(b, at, v & 0xFFFF);
-    set16(b, at + 2, v >> 16);
-}
-
-// Finds the parts of a fixture's resource section, so tests can damage them.
-struct PeLayout {
-    const Bytes& b;
-    std::size_t optional = 0, sections = 0, section_count = 0;
-    std::size_t root = 0;  // file offset of the root resource directory
-    std::uint32_t root_rva = 0;
-
-    explicit PeLayout(const Bytes& bytes) : b(bytes) {
-        const std::size_t pe = get32(b, 0x3C);
-        section_count = get16(b, pe + 6);
-        optional = pe + 24;
-        sections = optional + get16(b, pe + 20);
-        const std::size_t dirs = optional + (get16(b, optional) == 0x20B ? 112 : 96);
-        root_rva = get32(b, dirs + 16);
-        root = file_offset(root_rva);
-    }
-    std::size_t file_offset(std::uint32_t rva) const {
-        for (std::size_t i = 0; i < section_count; ++i) {
-            const std::size_t s = sections + 40 * i;
-            const std::uint32_t va = get32(b, s + 12), raw = get32(b, s + 16);
-            if (rva >= va && rva - va < raw)
-                return get32(b, s + 20) + (rva - va);
-        }
-        throw std::runtime_error("address outside the sections");
-    }
-    // File offset of entry i of the directory at resource offset `dir`.
-    std::size_t entry(std::uint32_t dir, std::size_t i) const { return root + dir + 16 + 8 * i; }
-    std::uint32_t subdirectory(std::size_t entry_at) const {
-        return get32(b, entry_at + 4) & 0x7FFFFFFF;
-    }
-    // The entry of numbered type `type` in the root directory.
-    std::size_t type_entry(std::uint32_t type) const {
-        const std::size_t n = get16(b, root + 12) + get16(b, root + 14);
-        for (std::size_t i = 0; i < n; ++i) {
-            if (get32(b, entry(0, i)) == type)
-                return entry(0, i);
-        }
-        throw std::runtime_error("no such type");
-    }
-    // The name entry of resource i of a type, its first language entry and
-    // that language's data entry (file offsets).
-    std::size_t name_entry(std::uint32_t type, std::size_t i) const {
-        return entry(subdirectory(type_entry(type)), i);
-    }
-    std::size_t language_entry(std::uint32_t type, std::size_t i) const {
-        return entry(subdirectory(name_entry(type, i)), 0);
-    }
-    std::size_t data_entry(std::uint32_t type, std::size_t i) const {
-        return root + get32(b, language_entry(type, i) + 4);
-    }
-    // File offset of the resource's data.
-    std::size_t data(std::uint32_t type, std::size_t i) const {
-        return file_offset(get32(b, data_entry(type, i)));
-    }
-};
 
 // ---------------------------------------------------------------------------
 // Pixel checks
@@ -272,57 +208,8 @@ TEST(ExeIcons, MissingFileAndFolderHoldNothing) {
     EXPECT_EQ(count_exe_icons(std::string()), 0);
 }
 
-TEST(ExeIcons, NonExecutablesHoldNothing) {
-    Bytes icon_file = {0, 0, 1, 0, 1, 0, 32, 32, 0, 0, 1, 0, 32, 0};
-    icon_file.resize(64);
-    Bytes mz_only = {'M', 'Z'};
-    mz_only.resize(64);
-    Bytes ne_file = fixture_bytes("icon1_x86.dll");  // a 16-bit header's signature
-    ne_file[get32(ne_file, 0x3C) + 1] = 'E';
-    ne_file[get32(ne_file, 0x3C)] = 'N';
-    Bytes rom = fixture_bytes("icon1_x86.dll");  // an optional header of another kind
-    set16(rom, get32(rom, 0x3C) + 24, 0x107);
-    const std::string text = "MZ this is only text, though it starts like a program";
-    const std::vector<std::pair<const char*, Bytes>> cases = {
-        {"empty", {}},          {"icon file", icon_file}, {"MZ without PE header", mz_only},
-        {"NE header", ne_file}, {"ROM image", rom},       {"text", Bytes(text.begin(), text.end())},
-    };
-    testing::TempDir dir;
-    for (const auto& [name, bytes] : cases) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(count_exe_icons(bytes), 0);
-        EXPECT_FALSE(extract_exe_icon(bytes, 0).has_value());
-        const std::string path = dir.write("file.exe", bytes);
-        EXPECT_EQ(count_exe_icons(path), 0);
-        EXPECT_FALSE(extract_exe_icon(path, 0).has_value());
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Damaged files
-
-constexpr std::uint32_t kGroup = 14, kIcon = 3;
-
-TEST(ExeIconsDamaged, TruncatedFilesNeverReadPastTheirEnd) {
-    display::ScopedDisplay display(32);
-    const Bytes whole = fixture_bytes("icons3_x64.exe");
-    const PeLayout layout(whole);
-    for (std::size_t length = 0; length < whole.size(); length += length < 1024 ? 7 : 311) {
-        SCOPED_TRACE(length);
-        const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
-        const int count = count_exe_icons(cut);
-        if (length <= layout.root) {
-            EXPECT_EQ(count, 0);
-        }
-        EXPECT_LE(count, 3);
-        for (int index = 0; index < 3; ++index) {
-            const auto icon = extract_exe_icon(cut, index);
-            if (icon) {
-                EXPECT_EQ(icon->width(), 32);
-            }
-        }
-    }
-}
 
 TEST(ExeIconsDamaged, TruncationInsideAnImageLosesThatIconOnly) {
     display::ScopedDisplay display(32);
@@ -351,7 +238,8 @@ TEST(ExeIconsDamaged, TruncationInsideAnImageLosesThatIconOnly) {
     EXPECT_FALSE(extract_exe_icon(cut, 2).has_value());
 }
 
-// One damage done to a copy of the 64-bit fixture, and which icons survive.
+// One damage done to the data of a group or an image of the 64-bit fixture,
+// and which icons survive.
 struct Damage {
     const char* name;
     void (*apply)(Bytes&, const PeLayout&);
@@ -360,50 +248,6 @@ struct Damage {
 };
 
 const Damage kDamages[] = {
-    {"group directory loops back to the root",
-     [](Bytes& b, const PeLayout& l) { set32(b, l.type_entry(kGroup) + 4, 0x80000000u); },
-     -1,  // the root's entries then stand for groups: any count, no icon
-     {false, false, false}},
-    {"language directory loops back to the group's directory",
-     [](Bytes& b, const PeLayout& l) {
-         set32(b, l.language_entry(kGroup, 0) + 4, get32(b, l.name_entry(kGroup, 0) + 4));
-     },
-     3,
-     {false, true, true}},
-    {"language directory loops back to the root",
-     [](Bytes& b, const PeLayout& l) { set32(b, l.language_entry(kIcon, 0) + 4, 0x80000000u); },
-     3,
-     {true, true, true}},  // icon resource 1 is MAINICON's unchosen 4-bit image
-    {"group directory past the end",
-     [](Bytes& b, const PeLayout& l) { set32(b, l.type_entry(kGroup) + 4, 0xFFFFFFF0u); },
-     0,
-     {false, false, false}},
-    {"root entry counts far beyond the section",
-     [](Bytes& b, const PeLayout& l) {
-         set16(b, l.root + 12, 0);
-         set16(b, l.root + 14, 0xFFFF);
-     },
-     3,
-     {true, true, true}},
-    {"group count far beyond the section",
-     [](Bytes& b, const PeLayout& l) {
-         const std::size_t dir = l.root + l.subdirectory(l.type_entry(kGroup));
-         set16(b, dir + 14, 0xFFFF);
-     },
-     -1,
-     {true, true, true}},
-    {"group data address past the end",
-     [](Bytes& b, const PeLayout& l) { set32(b, l.data_entry(kGroup, 1), 0xFFFFFF00u); },
-     3,
-     {true, false, true}},
-    {"group data size past the section",
-     [](Bytes& b, const PeLayout& l) { set32(b, l.data_entry(kGroup, 1) + 4, 0x7FFFFFFFu); },
-     3,
-     {true, false, true}},
-    {"data entry offset past the section",
-     [](Bytes& b, const PeLayout& l) { set32(b, l.language_entry(kGroup, 2) + 4, 0x7FFFFFF0u); },
-     3,
-     {true, true, false}},
     {"group with no images",
      [](Bytes& b, const PeLayout& l) { set16(b, l.data(kGroup, 0) + 4, 0); },
      3,
@@ -416,10 +260,6 @@ const Damage kDamages[] = {
      [](Bytes& b, const PeLayout& l) { set16(b, l.data(kGroup, 2) + 6 + 12, 999); },
      3,
      {true, true, false}},
-    {"no icon resources at all",
-     [](Bytes& b, const PeLayout& l) { set32(b, l.type_entry(kIcon), 99); },
-     3,
-     {false, false, false}},
     {"PNG image claims 60000 x 60000 pixels",
      [](Bytes& b, const PeLayout& l) {
          // Group 1's only image is the PNG: its IHDR width and height.
@@ -444,26 +284,6 @@ const Damage kDamages[] = {
      [](Bytes& b, const PeLayout& l) { set32(b, l.data(kIcon, 6), 0x12345678); },
      3,
      {true, true, false}},
-    {"section table count beyond the file",
-     [](Bytes& b, const PeLayout&) { set16(b, get32(b, 0x3C) + 6, 0xFFFF); },
-     0,
-     {false, false, false}},
-    {"no section holds the resource address",
-     [](Bytes& b, const PeLayout& l) { set32(b, l.optional + 112 + 16, 0x7FFF0000u); },
-     0,
-     {false, false, false}},
-    {"PE header offset past the end",
-     [](Bytes& b, const PeLayout&) { set32(b, 0x3C, 0xFFFFFFF0u); },
-     0,
-     {false, false, false}},
-    {"optional header size past the end",
-     [](Bytes& b, const PeLayout&) { set16(b, get32(b, 0x3C) + 20, 0xFFFF); },
-     0,
-     {false, false, false}},
-    {"too few data directories",
-     [](Bytes& b, const PeLayout& l) { set32(b, l.optional + 108, 2); },
-     0,
-     {false, false, false}},
 };
 
 TEST(ExeIconsDamaged, EachDamageLosesOnlyWhatItTouches) {

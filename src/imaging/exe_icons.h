@@ -1,6 +1,7 @@
 // Icons inside Windows executables (PE32 and PE32+ .exe and .dll files):
 // how many icon groups the resource section holds, and the icon of one group
-// as the platform hands it out for showing on the screen.
+// as the platform hands it out for showing on the screen. The resource walk
+// itself is platform/pe_resources; this chooses, decodes and converts.
 #pragma once
 
 #include <cstdint>
