@@ -270,6 +270,30 @@ const Damage kDamages[] = {
      [](Bytes& b, const PeLayout& l) { set32(b, l.optional + 108, 2); },
      0,
      {false, false, false}},
+    // Directories that lead back to themselves or to the root, and a section
+    // too short for the directories it claims.
+    {"group's name entry leads back to the root",
+     [](Bytes& b, const PeLayout& l) { set32(b, l.name_entry(kGroup, 0) + 4, 0x80000000u); },
+     3,
+     {false, true, true}},
+    {"group's name entry leads to its own directory",
+     [](Bytes& b, const PeLayout& l) {
+         set32(b, l.name_entry(kGroup, 0) + 4, get32(b, l.type_entry(kGroup) + 4));
+     },
+     3,
+     {false, true, true}},
+    {"icon type leads back to the root",  // the root's type 3 entry is then image 3
+     [](Bytes& b, const PeLayout& l) { set32(b, l.type_entry(kIcon) + 4, 0x80000000u); },
+     3,
+     {false, false, false}},
+    {"section ends after the first group's entry",
+     [](Bytes& b, const PeLayout& l) {
+         const std::size_t section = l.section_of(l.root_rva);
+         const std::size_t first_group = l.name_entry(kGroup, 0) + 8;
+         set32(b, section + 16, static_cast<std::uint32_t>(first_group - get32(b, section + 20)));
+     },
+     1,
+     {false, false, false}},
 };
 
 TEST(PeResourcesDamaged, EachDamageLosesOnlyWhatItTouches) {
@@ -291,6 +315,45 @@ TEST(PeResourcesDamaged, EachDamageLosesOnlyWhatItTouches) {
         }
         for (std::size_t index = 3; index < std::min<std::size_t>(count, 64); ++index)
             (void)reader.icon_group(index);
+    }
+}
+
+// Files cut just inside each header in turn, PE32+ and PE32 alike: none
+// holds a group, and the reader reads nothing past the cut.
+TEST(PeResourcesHostile, CutInsideEachHeader) {
+    struct Cut {
+        const char* where;
+        std::size_t (*length)(const PeLayout&);
+        bool valid;  // the resource section's start is still there
+    };
+    const Cut cuts[] = {
+        {"DOS header", [](const PeLayout&) -> std::size_t { return 63; }, false},
+        {"before the PE signature", [](const PeLayout& l) { return l.pe; }, false},
+        {"PE signature", [](const PeLayout& l) { return l.pe + 2; }, false},
+        {"file header", [](const PeLayout& l) { return l.pe + 23; }, false},
+        {"optional header", [](const PeLayout& l) { return l.sections - 1; }, false},
+        {"section table", [](const PeLayout& l) { return l.sections + 40 * l.section_count - 1; },
+         false},
+        {"root directory's header", [](const PeLayout& l) { return l.root + 15; }, true},
+        {"root directory's entries",
+         [](const PeLayout& l) { return l.root + 16 + 8 * l.entries(0) - 1; }, true},
+        {"after the root directory",
+         [](const PeLayout& l) { return l.root + 16 + 8 * l.entries(0); }, true},
+    };
+    for (const char* file : {"icons3_x64.exe", "icons3_x86.exe"}) {
+        const Bytes whole = fixture_bytes(file);
+        const PeLayout layout(whole);
+        for (const Cut& cut : cuts) {
+            SCOPED_TRACE(::testing::Message() << file << ", cut inside the " << cut.where);
+            const std::size_t length = cut.length(layout);
+            ASSERT_LT(length, whole.size());
+            const Bytes bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+            ResourceReader reader(bytes);
+            EXPECT_EQ(reader.valid(), cut.valid);
+            EXPECT_EQ(reader.icon_group_count(), 0u);
+            EXPECT_FALSE(reader.icon_group(0).has_value());
+            EXPECT_FALSE(reader.icon_image(kShownImages[0], 0).has_value());
+        }
     }
 }
 
