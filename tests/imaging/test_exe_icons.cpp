@@ -25,6 +25,7 @@ using testing::get16;
 using testing::get32;
 using testing::kGroup;
 using testing::kIcon;
+using testing::PeDamage;
 using testing::PeLayout;
 using testing::set16;
 using testing::set32;
@@ -238,16 +239,8 @@ TEST(ExeIconsDamaged, TruncationInsideAnImageLosesThatIconOnly) {
     EXPECT_FALSE(extract_exe_icon(cut, 2).has_value());
 }
 
-// One damage done to the data of a group or an image of the 64-bit fixture,
-// and which icons survive.
-struct Damage {
-    const char* name;
-    void (*apply)(Bytes&, const PeLayout&);
-    int count;
-    bool icons[3];
-};
-
-const Damage kDamages[] = {
+// Damages to the data of a group or an image of the 64-bit fixture.
+const PeDamage kDamages[] = {
     {"group with no images",
      [](Bytes& b, const PeLayout& l) { set16(b, l.data(kGroup, 0) + 4, 0); },
      3,
@@ -290,7 +283,7 @@ TEST(ExeIconsDamaged, EachDamageLosesOnlyWhatItTouches) {
     display::ScopedDisplay display(32);
     const Bytes original = fixture_bytes("icons3_x64.exe");
     const Rgb colours[3] = {kGreen, kMagenta, kCyan};
-    for (const Damage& damage : kDamages) {
+    for (const PeDamage& damage : kDamages) {
         SCOPED_TRACE(damage.name);
         Bytes bytes = original;
         damage.apply(bytes, PeLayout(original));

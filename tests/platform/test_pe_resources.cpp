@@ -16,10 +16,10 @@ namespace {
 
 using pe::ResourceReader;
 using testing::Bytes;
-using testing::get16;
 using testing::get32;
 using testing::kGroup;
 using testing::kIcon;
+using testing::PeDamage;
 using testing::PeLayout;
 using testing::set16;
 using testing::set32;
@@ -192,16 +192,9 @@ TEST(PeResourcesDamaged, TruncatedFilesNeverReadPastTheirEnd) {
     }
 }
 
-// One damage done to a copy of the 64-bit fixture, and which groups still
-// come out whole with the image shown for them.
-struct Damage {
-    const char* name;
-    void (*apply)(Bytes&, const PeLayout&);
-    int count;
-    bool icons[3];
-};
-
-const Damage kDamages[] = {
+// Damages to the 64-bit fixture's headers and directories; a group gives
+// its icon when it comes out whole with the image shown for it.
+const PeDamage kDamages[] = {
     {"group directory loops back to the root",
      [](Bytes& b, const PeLayout& l) { set32(b, l.type_entry(kGroup) + 4, 0x80000000u); },
      -1,  // the root's entries then stand for groups: any count, no icon
@@ -299,7 +292,7 @@ const Damage kDamages[] = {
 TEST(PeResourcesDamaged, EachDamageLosesOnlyWhatItTouches) {
     const Bytes original = fixture_bytes("icons3_x64.exe");
     const PeLayout layout(original);
-    for (const Damage& damage : kDamages) {
+    for (const PeDamage& damage : kDamages) {
         SCOPED_TRACE(damage.name);
         Bytes bytes = original;
         damage.apply(bytes, layout);

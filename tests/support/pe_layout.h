@@ -106,4 +106,14 @@ struct PeLayout {
     }
 };
 
+// One damage done to a copy of a fixture with three icon groups: the count
+// of groups left (-1: any) and which of the three groups still give their
+// icon.
+struct PeDamage {
+    const char* name;
+    void (*apply)(Bytes&, const PeLayout&);
+    int count;
+    bool icons[3];
+};
+
 }  // namespace quillora::testing
