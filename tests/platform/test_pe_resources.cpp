@@ -311,6 +311,23 @@ TEST(PeResourcesDamaged, EachDamageLosesOnlyWhatItTouches) {
     }
 }
 
+// The directory entries one reader visits are bounded however often it is
+// asked: a count visits the root's entries and the groups', and once the
+// budget cannot pay for that the reader finds fewer groups, then none.
+TEST(PeResources, OneReaderVisitsABoundedNumberOfEntries) {
+    const Bytes bytes = fixture_bytes("icons3_x64.exe");
+    const PeLayout layout(bytes);
+    const std::size_t per_count = layout.entries(0) + 3;
+    ResourceReader reader(bytes);
+    std::size_t whole_counts = 0;
+    while (whole_counts <= pe::kMaxEntriesVisited && reader.icon_group_count() == 3)
+        ++whole_counts;
+    EXPECT_EQ(whole_counts, pe::kMaxEntriesVisited / per_count);
+    EXPECT_EQ(reader.icon_group_count(), 0u);
+    EXPECT_FALSE(reader.icon_group(0).has_value());
+    EXPECT_FALSE(reader.icon_image(kShownImages[0], 0).has_value());
+}
+
 // Files cut just inside each header in turn, PE32+ and PE32 alike: none
 // holds a group, and the reader reads nothing past the cut.
 TEST(PeResourcesHostile, CutInsideEachHeader) {
