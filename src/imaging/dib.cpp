@@ -1,6 +1,7 @@
 #include "imaging/dib.h"
 
 #include <algorithm>
+#include <array>
 
 namespace quillora::dib {
 
@@ -112,9 +113,20 @@ void write_masks(ByteWriter& out, const ChannelMasks& masks) {
 }
 
 void write_colour_table(ByteWriter& out, const std::vector<Rgbq>& palette, std::size_t entries) {
-    for (std::size_t i = 0; i < entries; ++i) {
-        const Rgbq entry = i < palette.size() ? palette[i] : Rgbq{};
-        out.u8(entry.blue).u8(entry.green).u8(entry.red).u8(0);
+    // Built in one piece: a table has at most 256 entries of 4 bytes.
+    std::array<std::uint8_t, 256 * 4> table{};
+    std::size_t written = 0;
+    while (written < entries) {
+        const std::size_t n = std::min(entries - written, std::size_t{256});
+        for (std::size_t i = 0; i < n; ++i) {
+            const Rgbq entry = written + i < palette.size() ? palette[written + i] : Rgbq{};
+            table[4 * i] = entry.blue;
+            table[4 * i + 1] = entry.green;
+            table[4 * i + 2] = entry.red;
+            table[4 * i + 3] = 0;
+        }
+        out.bytes(table.data(), 4 * n);
+        written += n;
     }
 }
 

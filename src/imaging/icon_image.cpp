@@ -176,12 +176,14 @@ IconImage decode_dib_image(std::span<const std::uint8_t> bytes) {
     icon.mask = make_mask(width, height, false);
     const std::size_t colour_copy = std::min<std::size_t>(icon.colour.stride(), colour_stride);
     const std::size_t mask_copy = std::min<std::size_t>(icon.mask.stride(), mask_stride);
+    // Both views were checked whole: the rows are copied straight out of them.
+    const std::uint8_t* colour_from = colour_rows.data();
+    const std::uint8_t* mask_from = mask_rows.data();
     for (int r = 0; r < height; ++r) {  // r counts from the bottom row
         const int y = height - 1 - r;
-        const auto row = static_cast<std::uint64_t>(r);
-        std::copy_n(colour_rows.bytes(colour_stride * row, colour_copy), colour_copy,
-                    icon.colour.row(y));
-        std::copy_n(mask_rows.bytes(mask_stride * row, mask_copy), mask_copy, icon.mask.row(y));
+        const auto row = static_cast<std::size_t>(r);
+        std::copy_n(colour_from + colour_stride * row, colour_copy, icon.colour.row(y));
+        std::copy_n(mask_from + mask_stride * row, mask_copy, icon.mask.row(y));
     }
 
     // 32-bit images whose fourth byte is not all zero carry alpha (only when
