@@ -100,6 +100,19 @@ Bitmap grab_primary_screen() {
     return capture;
 }
 
+namespace {
+
+std::function<void()>& before_grab() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+}  // namespace
+
+void set_before_grab(std::function<void()> hook) {
+    before_grab() = std::move(hook);
+}
+
 void capture_desktop(const settings::SettingsStore& REG, Tform_screen& viewer) {
     bool refused = false;
     {
@@ -112,6 +125,8 @@ void capture_desktop(const settings::SettingsStore& REG, Tform_screen& viewer) {
             restore.saved = minimise_program();
             responsive_wait(pacing_second());
         }
+        if (before_grab())
+            before_grab()();
         Bitmap capture = grab_primary_screen();
         refused = capture.empty();
         if (!refused)

@@ -2,6 +2,8 @@
 // colour depth, shown in the viewer.
 #pragma once
 
+#include <functional>
+
 #include "imaging/bitmap.h"
 #include "settings/settings_store.h"
 
@@ -21,6 +23,11 @@ Bitmap grab_primary_screen();
 // and the viewer runs modally. When the system refuses the grab the windows
 // are restored and a warning says so; the viewer is not shown.
 void capture_desktop(const settings::SettingsStore& REG, Tform_screen& viewer);
+
+// Called by capture_desktop right before the screen is grabbed, once the
+// program's windows are minimised; the program sets none (tests do, to look
+// at the windows at that moment). An empty function removes it.
+void set_before_grab(std::function<void()> hook);
 
 // The warning shown when the system gives no picture of the screen.
 inline constexpr const char* kCaptureTitle = "Capturar Desktop";

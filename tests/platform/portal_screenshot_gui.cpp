@@ -9,7 +9,6 @@
 #include <QDBusObjectPath>
 #include <QImage>
 #include <QPainter>
-#include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
 #include <QWidget>
@@ -90,12 +89,15 @@ class FakePortal : public QObject {
             };
             // Answered after the request returns, as a desktop does once the
             // picture is taken.
-            QTimer::singleShot(0, this, [this, send] {
-                if (before_answer)
-                    before_answer(send);
-                else
-                    send();
-            });
+            QMetaObject::invokeMethod(
+                this,
+                [this, send] {
+                    if (before_answer)
+                        before_answer(send);
+                    else
+                        send();
+                },
+                Qt::QueuedConnection);
         }
         return QDBusObjectPath(handle);
     }
@@ -105,15 +107,18 @@ class FakePortal : public QObject {
     bool registered_ = false;
 };
 
-// A window that counts its paintings.
+// A window that counts its paintings and tells of each.
 class PaintCounter : public QWidget {
   public:
     int paintings = 0;
+    std::function<void()> painted;
 
   protected:
     void paintEvent(QPaintEvent*) override {
         ++paintings;
         QPainter(this).fillRect(rect(), Qt::white);
+        if (painted)
+            painted();
     }
 };
 
@@ -239,18 +244,19 @@ TEST_F(PortalCapture, WindowsArePaintedWhileThePortalWorks) {
     window.resize(50, 50);
     window.show();
     QCoreApplication::processEvents();
-    QTimer poll;
     int before = 0;
+    bool sent = false;
+    // The answer goes out from the window's next painting, which only comes
+    // if the capture's wait lets window events through.
     fake.before_answer = [&](std::function<void()> send) {
         before = window.paintings;
-        window.update();
-        QObject::connect(&poll, &QTimer::timeout, [&, send] {
-            if (window.paintings > before) {
-                poll.stop();
+        window.painted = [&sent, send] {
+            if (!sent) {
+                sent = true;
                 send();
             }
-        });
-        poll.start(5);
+        };
+        window.update();
     };
     EXPECT_FALSE(portal_screenshot(portal_bus()).isNull());
     EXPECT_GT(window.paintings, before);

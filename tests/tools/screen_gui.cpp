@@ -98,14 +98,10 @@ using testing::ScopedEnv;
 // Until then `waiting` runs at every tick (the capture's wait included).
 class ViewerAnswer {
   public:
-    ViewerAnswer(Tform_screen& viewer, std::function<void()> on_show,
-                 std::function<void()> waiting = {}) {
-        QObject::connect(&timer_, &QTimer::timeout, [this, &viewer, on_show, waiting] {
-            if (QApplication::activeModalWidget() != &viewer || !viewer.isVisible()) {
-                if (waiting)
-                    waiting();
+    ViewerAnswer(Tform_screen& viewer, std::function<void()> on_show) {
+        QObject::connect(&timer_, &QTimer::timeout, [this, &viewer, on_show] {
+            if (QApplication::activeModalWidget() != &viewer || !viewer.isVisible())
                 return;
-            }
             timer_.stop();
             shown = true;
             on_show();
@@ -429,22 +425,22 @@ TEST_F(ScreenCapture, MinimisesOnlyWhenTheSettingSaysSo) {
         const QColor colour = colours[round++];
         ColouredWindow window(colour);
         const settings::SettingsStore REG = settings_with(c.values);
-        bool minimised_while_waiting = false, minimised_on_show = true;
+        bool minimised_at_grab = false, minimised_on_show = true;
+        // Looked at from inside the capture, right before it grabs.
+        set_before_grab([&] { minimised_at_grab = window.window.isMinimized(); });
         std::optional<QRgb> pictured;
         QSize size;
-        ViewerAnswer answer(
-            viewer,
-            [&] {
-                minimised_on_show = window.window.isMinimized();
-                ASSERT_NE(viewer.picture(), nullptr);
-                size = {viewer.picture()->width(), viewer.picture()->height()};
-                const QPoint middle = window.middle();
-                pictured = colour_at(*viewer.picture(), middle.x(), middle.y());
-            },
-            [&] { minimised_while_waiting |= window.window.isMinimized(); });
+        ViewerAnswer answer(viewer, [&] {
+            minimised_on_show = window.window.isMinimized();
+            ASSERT_NE(viewer.picture(), nullptr);
+            size = {viewer.picture()->width(), viewer.picture()->height()};
+            const QPoint middle = window.middle();
+            pictured = colour_at(*viewer.picture(), middle.x(), middle.y());
+        });
         capture_desktop(REG, viewer);
+        set_before_grab({});
         ASSERT_TRUE(answer.shown);
-        EXPECT_EQ(minimised_while_waiting, c.minimises);
+        EXPECT_EQ(minimised_at_grab, c.minimises);
         EXPECT_FALSE(minimised_on_show);
         EXPECT_FALSE(window.window.isMinimized());
         EXPECT_TRUE(window.window.isVisible());
