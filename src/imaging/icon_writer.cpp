@@ -95,14 +95,15 @@ std::vector<std::uint8_t> zeroed_buffer(std::size_t n, SourcePlace where = Sourc
 // table (from the bitmap's own table, missing entries black) or the three
 // channel masks.
 std::vector<std::uint8_t> description(const IconBitmapHeader& header, const Bitmap& bitmap) {
+    const std::size_t size = icon_description_size(header);
     std::vector<std::uint8_t> out;
-    out.reserve(icon_description_size(header));
+    out.reserve(size);
     ByteWriter w(out);
     dib::write_info_header(w, header);
+    const std::size_t extra = size - dib::kInfoHeaderSize;
     if (header.bit_count <= 8)
-        dib::write_colour_table(w, bitmap.palette(),
-                                (icon_description_size(header) - w.size()) / 4);
-    else if (icon_description_size(header) > w.size())
+        dib::write_colour_table(w, bitmap.palette(), extra / 4);
+    else if (extra > 0)
         dib::write_masks(w, bitmap.masks());
     return out;
 }

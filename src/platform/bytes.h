@@ -31,13 +31,6 @@ class ByteView {
     std::span<const std::uint8_t> span() const noexcept { return {data_, size_}; }
     std::string_view failure() const noexcept { return failure_; }
 
-    // The same bytes, failing with another message.
-    ByteView failing(std::string_view message) const noexcept {
-        ByteView view = *this;
-        view.failure_ = message;
-        return view;
-    }
-
     // Whether [offset, offset + length) lies inside the view; no sum can wrap.
     bool fits(std::uint64_t offset, std::uint64_t length) const noexcept {
         return offset <= size_ && length <= size_ - offset;
