@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    libjpeg62-turbo-dev libpng-dev zlib1g-dev
+    libjpeg62-turbo-dev libpng-dev zlib1g-dev liblcms2-dev
     libgtest-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev qt6-translations-l10n

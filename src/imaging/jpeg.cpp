@@ -1,9 +1,5 @@
 #include "imaging/jpeg.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
@@ -13,6 +9,8 @@
 #include <utility>
 
 #include "imaging/jpeg_library.h"
+#include "imaging/jpeg_metadata.h"
+#include "imaging/jpeg_rows.h"
 #include "platform/display.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -24,9 +22,9 @@ namespace {
 
 constexpr int kQuality = 90;
 constexpr int kPaletteColours = 236;
-// Rows handed to the library per call: few enough that a batch of decoded
-// rows is still in cache when their fourth bytes are cleared.
+// Rows handed to the encoder per call.
 constexpr int kBatchRows = 16;
+using jpeg_library::DecodedRows;
 using jpeg_library::ErrorManager;
 using jpeg_library::init_errors;
 
@@ -47,7 +45,8 @@ enum class DecodeOutput {
 };
 
 // The decoding parameters: full size, accurate integer DCT, smooth
-// upsampling, block smoothing, and the output the job wants.
+// upsampling, block smoothing, and the output the job wants. CMYK files
+// (CMYK or YCCK) give their inks, which the program converts itself.
 void set_output(j_decompress_ptr cinfo, DecodeOutput output) noexcept {
     cinfo->scale_num = 1;
     cinfo->scale_denom = 1;
@@ -71,11 +70,18 @@ void set_output(j_decompress_ptr cinfo, DecodeOutput output) noexcept {
             cinfo->two_pass_quantize = TRUE;  // used for colour; grey is one pass
             break;
     }
+    if (jpeg_library::inks_of(cinfo) == JpegInks::kCmyk) {
+        cinfo->out_color_space = JCS_CMYK;
+        cinfo->quantize_colors = FALSE;
+    }
 }
 
 struct Header {
     int width = 0, height = 0;
     bool grayscale = false, progressive = false;
+    JpegInks inks = JpegInks::kRgb;
+    // An APP14 "Adobe" segment: CMYK stored as 255 - ink.
+    bool adobe = false;
     // What the library takes to decode into true colour and into 8 bits.
     std::uint64_t memory_true_colour = 0, memory_quantised = 0;
 };
@@ -93,6 +99,8 @@ int read_header(Decompressor* d, const std::uint8_t* data, std::size_t size,
     header->width = static_cast<int>(cinfo->image_width);
     header->height = static_cast<int>(cinfo->image_height);
     header->grayscale = cinfo->jpeg_color_space == JCS_GRAYSCALE;
+    header->inks = jpeg_library::inks_of(cinfo);
+    header->adobe = cinfo->saw_Adobe_marker != FALSE;
     header->progressive = jpeg_has_multiple_scans(cinfo) != FALSE;
     set_output(cinfo, DecodeOutput::kBgrx);
     header->memory_true_colour = jpeg_library::library_memory(cinfo);
@@ -106,9 +114,8 @@ struct DecodeJob {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
     DecodeOutput output = DecodeOutput::kBgr;
-    // Where row y goes: first_row + y * step.
-    std::uint8_t* first_row = nullptr;
-    std::ptrdiff_t step = 0;
+    DecodedRows* rows = nullptr;
+    // The size the file is stored at.
     int width = 0, height = 0;
     // The bytes of the bitmap decoded into, counted with the library's own.
     std::uint64_t bitmap_bytes = 0;
@@ -117,23 +124,8 @@ struct DecodeJob {
     int colours = 0;
 };
 
-// libjpeg-turbo writes 0xFF as the fourth byte of its 32-bit pixels; screen
-// bitmaps have 0 there. Done for each batch of rows while they are in cache.
-void clear_fourth_bytes(std::uint8_t* row, int width) noexcept {
-    int x = 0;
-#if defined(__SSE2__)
-    const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
-    for (; x + 4 <= width; x += 4) {
-        auto* p = reinterpret_cast<__m128i*>(row + 4 * x);
-        _mm_storeu_si128(p, _mm_and_si128(_mm_loadu_si128(p), keep));
-    }
-#endif
-    for (; x < width; ++x)
-        row[4 * x + 3] = 0;
-}
-
-// Decodes a whole JPEG file into the rows the job names. Returns 0, or the
-// library's message code.
+// Decodes a whole JPEG file into the job's rows. Returns 0, or the library's
+// message code.
 int run_decode(Decompressor* d, DecodeJob* job) noexcept {
     j_decompress_ptr cinfo = &d->cinfo;
     d->prepare();
@@ -162,48 +154,11 @@ int run_decode(Decompressor* d, DecodeJob* job) noexcept {
             entry.reserved = 0;
         }
     }
-
-    JSAMPROW rows[kBatchRows];
-    while (cinfo->output_scanline < cinfo->output_height) {
-        JDIMENSION first = cinfo->output_scanline;
-        JDIMENSION count =
-            std::min<JDIMENSION>(kBatchRows, cinfo->output_height - cinfo->output_scanline);
-        for (JDIMENSION i = 0; i < count; ++i) {
-            rows[i] = job->first_row + static_cast<std::ptrdiff_t>(first + i) * job->step;
-        }
-        JDIMENSION got = jpeg_read_scanlines(cinfo, rows, count);
-        if (job->output == DecodeOutput::kBgrx) {
-            for (JDIMENSION i = 0; i < got; ++i)
-                clear_fourth_bytes(rows[i], job->width);
-        }
-    }
+    while (cinfo->output_scanline < cinfo->output_height)
+        job->rows->read_batch(cinfo);
     jpeg_finish_decompress(cinfo);
     jpeg_destroy_decompress(cinfo);
     return 0;
-}
-
-std::ptrdiff_t row_step(const Bitmap& bitmap) noexcept {
-    auto stride = static_cast<std::ptrdiff_t>(bitmap.stride());
-    return bitmap.top_down() ? stride : -stride;
-}
-
-// Decodes into `target`, whose size is the picture's.
-void decode_into(const std::vector<std::uint8_t>& data, DecodeOutput output, Bitmap& target) {
-    DecodeJob job;
-    job.data = data.data();
-    job.size = data.size();
-    job.output = output;
-    job.first_row = target.empty() ? nullptr : target.row(0);
-    job.step = row_step(target);
-    job.width = target.width();
-    job.height = target.height();
-    job.bitmap_bytes = target.bits_size();
-    Decompressor decompressor;
-    if (int code = run_decode(&decompressor, &job); code != 0)
-        jpeg_library::fail(code);
-    if (output == DecodeOutput::kQuantised) {
-        target.palette().assign(job.palette, job.palette + job.colours);
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -414,10 +369,18 @@ JpegPicture::JpegPicture(std::vector<std::uint8_t> data) : data_(std::move(data)
     if (int code = read_header(&decompressor, data_.data(), data_.size(), &header); code != 0) {
         jpeg_library::fail(code);
     }
-    width_ = header.width;
-    height_ = header.height;
+    JpegMetadata metadata = read_jpeg_metadata(data_);
+    stored_width_ = header.width;
+    stored_height_ = header.height;
+    orientation_ = metadata.orientation;
+    const bool swapped = swaps_sides(orientation_);
+    width_ = swapped ? header.height : header.width;
+    height_ = swapped ? header.width : header.height;
     grayscale_ = header.grayscale;
     progressive_ = header.progressive;
+    inks_ = header.inks;
+    adobe_ = header.adobe;
+    profile_ = std::move(metadata.profile);
     memory_true_colour_ = header.memory_true_colour;
     memory_quantised_ = header.memory_quantised;
 }
@@ -427,7 +390,9 @@ JpegPicture JpegPicture::read(const std::string& path) {
 }
 
 bool JpegPicture::quantised() const noexcept {
-    return grayscale_ || display::startup_depth() <= 8;
+    // The library quantises grey and RGB pixels; CMYK pictures are converted
+    // by the program and drawn like any true-colour bitmap.
+    return grayscale_ || (display::startup_depth() <= 8 && inks_ != JpegInks::kCmyk);
 }
 
 bool JpegPicture::decodes_straight_into(int width, int height, int bpp,
@@ -440,11 +405,41 @@ std::uint64_t JpegPicture::draw_memory(int target_width, int target_height,
                                        int target_bpp) const noexcept {
     if (decoded_ || data_.empty())
         return 0;
-    if (decodes_straight_into(target_width, target_height, target_bpp, true))
-        return memory_true_colour_;
     const bool eight = quantised();
-    return Bitmap::bytes_for(width_, height_, eight ? 8 : 24) +
-           (eight ? memory_quantised_ : memory_true_colour_);
+    const std::uint64_t decoding = (eight ? memory_quantised_ : memory_true_colour_) +
+                                   DecodedRows::memory(stored_width_) +
+                                   ColourConversion::memory(profile_);
+    if (decodes_straight_into(target_width, target_height, target_bpp, true))
+        return decoding;
+    return Bitmap::bytes_for(width_, height_, eight ? 8 : 24) + decoding;
+}
+
+void JpegPicture::decode_into(Bitmap& target, bool quantise) const {
+    DecodeJob job;
+    job.data = data_.data();
+    job.size = data_.size();
+    job.output = quantise               ? DecodeOutput::kQuantised
+                 : target.bpp() == 32   ? DecodeOutput::kBgrx
+                                        : DecodeOutput::kBgr;
+    job.width = stored_width_;
+    job.height = stored_height_;
+    job.bitmap_bytes = target.bits_size();
+    // Quantised pictures convert their palette, not their pixels.
+    const auto colour = ColourConversion::make(inks_, adobe_, profile_, quantise ? 4 : target.bpp() / 8);
+    const int in_bytes = quantise ? 1 : inks_ == JpegInks::kCmyk ? 4 : target.bpp() / 8;
+    DecodedRows rows(target, stored_width_, stored_height_, orientation_, in_bytes,
+                     quantise ? nullptr : colour.get());
+    job.rows = &rows;
+    Decompressor decompressor;
+    if (int code = run_decode(&decompressor, &job); code != 0)
+        jpeg_library::fail(code);
+    if (quantise) {
+        if (colour) {
+            colour->convert(reinterpret_cast<const std::uint8_t*>(job.palette),
+                            reinterpret_cast<std::uint8_t*>(job.palette), job.colours);
+        }
+        target.palette().assign(job.palette, job.palette + job.colours);
+    }
 }
 
 const Bitmap& JpegPicture::decoded() {
@@ -457,7 +452,7 @@ const Bitmap& JpegPicture::decoded() {
             throw Error(std::string(kOutOfResources));
         // An empty file has no size; the library refuses it before any row.
         Bitmap bitmap = data_.empty() ? Bitmap() : Bitmap(width_, height_, eight ? 8 : 24, true);
-        decode_into(data_, eight ? DecodeOutput::kQuantised : DecodeOutput::kBgr, bitmap);
+        decode_into(bitmap, eight);
         bitmap_ = std::move(bitmap);
         decoded_ = true;
     }
@@ -467,7 +462,7 @@ const Bitmap& JpegPicture::decoded() {
 void JpegPicture::draw(Bitmap& target) {
     if (decodes_straight_into(target.width(), target.height(), target.bpp(),
                               target.has_default_masks())) {
-        decode_into(data_, target.bpp() == 32 ? DecodeOutput::kBgrx : DecodeOutput::kBgr, target);
+        decode_into(target, false);
         return;
     }
     quillora::draw(decoded(), target);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/colour_profile.h"
 #include "imaging/picture.h"
 
 namespace quillora {
@@ -18,7 +19,15 @@ namespace quillora {
 // smoothing. Colour files give 24 bits per pixel; grayscale files give 8 bits
 // with 236 evenly spread grey levels and Floyd-Steinberg dithering; when the
 // screen had 8 bits per pixel or less at start (display::startup_depth()),
-// colour files too give 8 bits: 236 colours chosen in two passes, dithered.
+// RGB files too give 8 bits: 236 colours chosen in two passes, dithered.
+//
+// The picture is the one a colour-managed viewer shows: turned as its EXIF
+// orientation says (width() and height() are the sides as shown, swapped for
+// orientations 5 to 8), and in sRGB. CMYK and YCCK files are converted
+// through their embedded profile, or else by the plain ink formula; grey and
+// RGB files with an embedded profile that is not sRGB are converted through
+// it (a quantised picture's palette is). Files without a profile, or with an
+// sRGB one, decode exactly as stored (ColourConversion::make).
 // Library warnings are ignored (a cut-off file decodes as far as it goes);
 // library errors fail with "JPEG error #N" and the library's message code.
 // A file of more than 500 scans fails with "JPEG error #16" before any pass
@@ -40,6 +49,8 @@ class JpegPicture final : public Picture {
     bool grayscale() const noexcept { return grayscale_; }
     // The file has more than one scan.
     bool progressive() const noexcept { return progressive_; }
+    // The EXIF orientation, 1 to 8 (1 when the file has none).
+    int orientation() const noexcept { return orientation_; }
     const std::vector<std::uint8_t>& data() const noexcept { return data_; }
 
     // Draws the picture at the target's top-left corner. A colour picture
@@ -68,12 +79,20 @@ class JpegPicture final : public Picture {
   private:
     std::vector<std::uint8_t> data_;
     int width_ = 0, height_ = 0;
+    int stored_width_ = 0, stored_height_ = 0;
+    int orientation_ = 1;
     bool grayscale_ = false, progressive_ = false;
+    JpegInks inks_ = JpegInks::kRgb;
+    bool adobe_ = false;
+    std::vector<std::uint8_t> profile_;
     bool decoded_ = false;
     std::uint64_t memory_true_colour_ = 0, memory_quantised_ = 0;
     Bitmap bitmap_;
 
     bool quantised() const noexcept;
+    // Decodes into `target`, of the size shown: 8 bits with a palette when
+    // `quantise`, else 24 or 32 bits.
+    void decode_into(Bitmap& target, bool quantise) const;
 };
 
 // Encodes a bitmap as a baseline JFIF file of quality 90 (the library's

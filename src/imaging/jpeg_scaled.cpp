@@ -4,28 +4,32 @@
 #include <string>
 
 #include "imaging/jpeg_library.h"
-
+#include "imaging/jpeg_metadata.h"
+#include "imaging/jpeg_rows.h"
 #include "platform/error.h"
 
 namespace quillora {
 namespace {
 
-constexpr int kBatchRows = 16;
-
+using jpeg_library::DecodedRows;
 using jpeg_library::Decompressor;
 
 struct ScaledJob {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
+    // The least size wanted, as stored (the sides of the size shown swapped
+    // for orientations 5 to 8).
     display::Size at_least{};
     // Filled by the header pass.
     std::uint64_t library_memory = 0;
     int divisor = 1;
     int width = 0, height = 0;
     int output_width = 0, output_height = 0;
-    // The rows of the decoding pass: first_row + y * stride.
-    std::uint8_t* first_row = nullptr;
-    std::size_t stride = 0;
+    JpegInks inks = JpegInks::kRgb;
+    bool adobe = false;
+    // Where the decoding pass puts its rows, and the bytes of their bitmap.
+    DecodedRows* rows = nullptr;
+    std::uint64_t bitmap_bytes = 0;
 };
 
 void set_output(j_decompress_ptr cinfo, int divisor) {
@@ -34,7 +38,8 @@ void set_output(j_decompress_ptr cinfo, int divisor) {
     cinfo->dct_method = JDCT_ISLOW;
     cinfo->do_fancy_upsampling = FALSE;
     cinfo->do_block_smoothing = FALSE;
-    cinfo->out_color_space = JCS_EXT_BGRX;
+    cinfo->out_color_space =
+        jpeg_library::inks_of(cinfo) == JpegInks::kCmyk ? JCS_CMYK : JCS_EXT_BGRX;
 }
 
 // Reads the header and the output size. Returns 0 or the message code.
@@ -54,6 +59,8 @@ int read_scaled_header(Decompressor* d, ScaledJob* job) noexcept {
     job->output_width = static_cast<int>(cinfo->output_width);
     job->output_height = static_cast<int>(cinfo->output_height);
     job->library_memory = jpeg_library::library_memory(cinfo);
+    job->inks = jpeg_library::inks_of(cinfo);
+    job->adobe = cinfo->saw_Adobe_marker != FALSE;
     jpeg_destroy_decompress(cinfo);
     return 0;
 }
@@ -69,7 +76,7 @@ int run_scaled_decode(Decompressor* d, ScaledJob* job) noexcept {
     d->open({job->data, job->size});
     d->refuse_scan_bombs({job->data, job->size});
     set_output(cinfo, job->divisor);
-    jpeg_library::limit_memory(cinfo, job->stride * static_cast<std::uint64_t>(job->output_height));
+    jpeg_library::limit_memory(cinfo, job->bitmap_bytes);
     jpeg_start_decompress(cinfo);
     // The rows were sized from the same header.
     if (cinfo->output_width != static_cast<JDIMENSION>(job->output_width) ||
@@ -77,15 +84,8 @@ int run_scaled_decode(Decompressor* d, ScaledJob* job) noexcept {
         cinfo->output_components != 4) {
         ERREXIT(cinfo, JERR_NOTIMPL);
     }
-    JSAMPROW rows[kBatchRows];
-    while (cinfo->output_scanline < cinfo->output_height) {
-        const JDIMENSION first = cinfo->output_scanline;
-        const JDIMENSION count =
-            std::min<JDIMENSION>(kBatchRows, cinfo->output_height - cinfo->output_scanline);
-        for (JDIMENSION i = 0; i < count; ++i)
-            rows[i] = job->first_row + static_cast<std::size_t>(first + i) * job->stride;
-        jpeg_read_scanlines(cinfo, rows, count);
-    }
+    while (cinfo->output_scanline < cinfo->output_height)
+        job->rows->read_batch(cinfo);
     jpeg_finish_decompress(cinfo);
     jpeg_destroy_decompress(cinfo);
     return 0;
@@ -116,10 +116,12 @@ display::Size jpeg_scaled_size(int width, int height, int divisor) noexcept {
 }
 
 Bitmap decode_jpeg_scaled(std::span<const std::uint8_t> data, display::Size at_least) {
+    const JpegMetadata metadata = read_jpeg_metadata(data);
+    const bool swapped = swaps_sides(metadata.orientation);
     ScaledJob job;
     job.data = data.data();
     job.size = data.size();
-    job.at_least = at_least;
+    job.at_least = swapped ? display::Size{at_least.height, at_least.width} : at_least;
     {
         Decompressor header;
         if (int code = read_scaled_header(&header, &job); code != 0)
@@ -130,19 +132,16 @@ Bitmap decode_jpeg_scaled(std::span<const std::uint8_t> data, display::Size at_l
     const std::uint64_t bitmap_bytes = Bitmap::bytes_for(job.output_width, job.output_height, 32);
     if (bitmap_bytes > kMaxPixelBytes || job.library_memory > kMaxPixelBytes - bitmap_bytes)
         throw Error(std::string(kOutOfResources));
-    Bitmap bitmap(job.output_width, job.output_height, 32, true);
-    job.first_row = bitmap.bits();
-    job.stride = bitmap.stride();
+    Bitmap bitmap(swapped ? job.output_height : job.output_width,
+                  swapped ? job.output_width : job.output_height, 32, true);
+    const auto colour = ColourConversion::make(job.inks, job.adobe, metadata.profile, 4);
+    DecodedRows rows(bitmap, job.output_width, job.output_height, metadata.orientation, 4,
+                     colour.get());
+    job.rows = &rows;
+    job.bitmap_bytes = bitmap_bytes;
     Decompressor decompressor;
     if (int code = run_scaled_decode(&decompressor, &job); code != 0)
         jpeg_library::fail(code);
-    // The library writes 0xFF as the fourth byte; the program's 32-bit
-    // bitmaps have 0 there.
-    for (int y = 0; y < bitmap.height(); ++y) {
-        std::uint8_t* row = bitmap.row(y);
-        for (int x = 0; x < bitmap.width(); ++x)
-            row[4 * x + 3] = 0;
-    }
     return bitmap;
 }
 

@@ -22,7 +22,9 @@ display::Size jpeg_scaled_size(int width, int height, int divisor) noexcept;
 // Decodes a whole JPEG file at the reduction jpeg_scale_divisor chooses for
 // `at_least`, into a 32-bit top-down bitmap whose pixels are blue, green,
 // red, 0. Colour and grayscale files alike give true colour (no palette);
-// fast, not exact: plain upsampling, no block smoothing. Library warnings
+// fast, not exact: plain upsampling, no block smoothing. The picture is
+// turned and colour-converted as JpegPicture describes, and `at_least` is
+// the size as shown. Library warnings
 // are ignored (a cut-off file decodes as far as it goes); library errors fail
 // with "JPEG error #N" and the library's message code, as full decoding
 // does, and so does a file of more than 500 scans ("JPEG error #16"); a

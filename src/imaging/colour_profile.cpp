@@ -1,0 +1,288 @@
+#include "imaging/colour_profile.h"
+
+#include <lcms2.h>
+#include <lcms2_plugin.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace quillora {
+namespace {
+
+// What lcms2 may hold for one conversion: a CMYK profile's tables and the
+// transform's own take a few megabytes; a profile that asks for more is
+// hostile, and its allocation fails inside lcms2, which refuses the profile.
+constexpr std::uint64_t kMemoryCap = std::uint64_t{64} << 20;
+
+// The memory of one lcms2 context, counted against kMemoryCap. Each block
+// carries its size and its budget in front of it.
+struct MemoryBudget {
+    std::atomic<std::uint64_t> used{0};
+};
+
+struct alignas(std::max_align_t) BlockHeader {
+    MemoryBudget* budget;
+    std::uint64_t size;
+};
+
+void* budget_malloc(cmsContext context, cmsUInt32Number size) {
+    auto* budget = static_cast<MemoryBudget*>(cmsGetContextUserData(context));
+    if (budget) {
+        const std::uint64_t before = budget->used.fetch_add(size);
+        if (before + size > kMemoryCap) {
+            budget->used.fetch_sub(size);
+            return nullptr;
+        }
+    }
+    auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
+    if (!header) {
+        if (budget)
+            budget->used.fetch_sub(size);
+        return nullptr;
+    }
+    *header = BlockHeader{budget, size};
+    return header + 1;
+}
+
+void budget_free(cmsContext, void* block) {
+    if (!block)
+        return;
+    BlockHeader* header = static_cast<BlockHeader*>(block) - 1;
+    if (header->budget)
+        header->budget->used.fetch_sub(header->size);
+    std::free(header);
+}
+
+void* budget_realloc(cmsContext context, void* block, cmsUInt32Number size) {
+    void* moved = budget_malloc(context, size);
+    if (!moved || !block)
+        return moved;
+    const BlockHeader* header = static_cast<BlockHeader*>(block) - 1;
+    std::memcpy(moved, block, std::min<std::uint64_t>(header->size, size));
+    budget_free(context, block);
+    return moved;
+}
+
+cmsPluginMemHandler memory_plugin() {
+    cmsPluginMemHandler plugin{};
+    plugin.base.Magic = cmsPluginMagicNumber;
+    plugin.base.ExpectedVersion = 2000;
+    plugin.base.Type = cmsPluginMemHandlerSig;
+    plugin.MallocPtr = budget_malloc;
+    plugin.FreePtr = budget_free;
+    plugin.ReallocPtr = budget_realloc;
+    return plugin;
+}
+
+// An lcms2 context whose memory is held to kMemoryCap.
+class Context {
+  public:
+    Context() {
+        static cmsPluginMemHandler plugin = memory_plugin();
+        context_ = cmsCreateContext(&plugin, &budget_);
+        if (!context_)
+            throw std::bad_alloc();
+    }
+    ~Context() { cmsDeleteContext(context_); }
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+    cmsContext get() const noexcept { return context_; }
+
+  private:
+    MemoryBudget budget_;
+    cmsContext context_ = nullptr;
+};
+
+struct ProfileCloser {
+    void operator()(void* profile) const noexcept { cmsCloseProfile(profile); }
+};
+using Profile = std::unique_ptr<void, ProfileCloser>;
+
+struct TransformDeleter {
+    void operator()(void* transform) const noexcept { cmsDeleteTransform(transform); }
+};
+using Transform = std::unique_ptr<void, TransformDeleter>;
+
+void clear_fourth_bytes(std::uint8_t* out, int pixels) noexcept {
+    for (int i = 0; i < pixels; ++i)
+        out[4 * i + 3] = 0;
+}
+
+// Through an lcms2 transform. The context is declared first, so it outlives
+// the transform.
+class ProfileConversion final : public ColourConversion {
+  public:
+    ProfileConversion(std::unique_ptr<Context> context, Transform transform, int bytes) noexcept
+        : context_(std::move(context)), transform_(std::move(transform)), bytes_(bytes) {}
+
+    void convert(const std::uint8_t* in, std::uint8_t* out, int pixels) const noexcept override {
+        cmsDoTransform(transform_.get(), in, out, static_cast<cmsUInt32Number>(pixels));
+        if (bytes_ == 4)
+            clear_fourth_bytes(out, pixels);
+    }
+
+  private:
+    std::unique_ptr<Context> context_;
+    Transform transform_;
+    int bytes_;
+};
+
+// Grey levels through a table of 256 colours, made once from the profile.
+class GreyConversion final : public ColourConversion {
+  public:
+    GreyConversion(const std::array<std::uint8_t, 256 * 3>& table, int bytes) noexcept
+        : table_(table), bytes_(bytes) {}
+
+    void convert(const std::uint8_t* in, std::uint8_t* out, int pixels) const noexcept override {
+        for (int i = 0; i < pixels; ++i) {
+            const std::uint8_t* colour = &table_[3 * std::size_t{in[bytes_ * i]}];
+            std::uint8_t* pixel = out + bytes_ * i;
+            pixel[0] = colour[0];
+            pixel[1] = colour[1];
+            pixel[2] = colour[2];
+            if (bytes_ == 4)
+                pixel[3] = 0;
+        }
+    }
+
+  private:
+    std::array<std::uint8_t, 256 * 3> table_;
+    int bytes_;
+};
+
+// CMYK without a profile: each ink takes its share of the light away, and
+// black takes its share from all three.
+class InkConversion final : public ColourConversion {
+  public:
+    InkConversion(bool inverted, int bytes) noexcept : inverted_(inverted), bytes_(bytes) {}
+
+    void convert(const std::uint8_t* in, std::uint8_t* out, int pixels) const noexcept override {
+        for (int i = 0; i < pixels; ++i) {
+            const std::uint8_t* ink = in + 4 * i;
+            // The light each ink lets through, 255 for no ink.
+            const unsigned flip = inverted_ ? 0 : 255;
+            const unsigned c = ink[0] ^ flip, m = ink[1] ^ flip, y = ink[2] ^ flip,
+                           k = ink[3] ^ flip;
+            std::uint8_t* pixel = out + bytes_ * i;
+            pixel[0] = static_cast<std::uint8_t>((y * k + 127) / 255);
+            pixel[1] = static_cast<std::uint8_t>((m * k + 127) / 255);
+            pixel[2] = static_cast<std::uint8_t>((c * k + 127) / 255);
+            if (bytes_ == 4)
+                pixel[3] = 0;
+        }
+    }
+
+  private:
+    bool inverted_;
+    int bytes_;
+};
+
+cmsUInt32Number pixel_format(int bytes) noexcept {
+    return bytes == 4 ? TYPE_BGRA_8 : TYPE_BGR_8;
+}
+
+bool near(int a, int b) noexcept {
+    return a - b <= 1 && b - a <= 1;
+}
+
+// Whether an RGB transform leaves every colour of a grid within 1 of itself:
+// an sRGB profile, by whichever maker, whatever its tags.
+bool leaves_colours_alone(void* transform, int bytes) noexcept {
+    constexpr int kSteps = 17;
+    constexpr int kColours = kSteps * kSteps * kSteps;
+    std::array<std::uint8_t, kColours * 4> in{}, out{};
+    for (int i = 0; i < kColours; ++i) {
+        const int steps[3] = {i % kSteps, i / kSteps % kSteps, i / (kSteps * kSteps)};
+        for (int c = 0; c < 3; ++c)
+            in[bytes * i + c] = static_cast<std::uint8_t>(std::min(255, steps[c] * 16));
+    }
+    cmsDoTransform(transform, in.data(), out.data(), kColours);
+    for (int i = 0; i < kColours; ++i) {
+        for (int c = 0; c < 3; ++c) {
+            if (!near(in[bytes * i + c], out[bytes * i + c]))
+                return false;
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<ColourConversion> grey_conversion(cmsContext context, cmsHPROFILE profile,
+                                                  cmsHPROFILE srgb, int bytes) {
+    Transform transform(cmsCreateTransformTHR(context, profile, TYPE_GRAY_8, srgb, TYPE_BGR_8,
+                                              INTENT_PERCEPTUAL, 0));
+    if (!transform)
+        return nullptr;
+    std::array<std::uint8_t, 256> levels{};
+    for (int i = 0; i < 256; ++i)
+        levels[i] = static_cast<std::uint8_t>(i);
+    std::array<std::uint8_t, 256 * 3> table{};
+    cmsDoTransform(transform.get(), levels.data(), table.data(), 256);
+    bool same = true;
+    for (int i = 0; i < 256; ++i) {
+        for (int c = 0; c < 3; ++c)
+            same = same && near(table[3 * i + c], i);
+    }
+    if (same)
+        return nullptr;
+    return std::make_unique<GreyConversion>(table, bytes);
+}
+
+}  // namespace
+
+std::unique_ptr<ColourConversion> ColourConversion::make(JpegInks inks, bool inverted,
+                                                         std::span<const std::uint8_t> icc,
+                                                         int bytes) {
+    std::unique_ptr<ColourConversion> fallback;
+    if (inks == JpegInks::kCmyk)
+        fallback = std::make_unique<InkConversion>(inverted, bytes);
+    if (icc.empty())
+        return fallback;
+
+    auto context = std::make_unique<Context>();
+    Profile profile(cmsOpenProfileFromMemTHR(context->get(), icc.data(),
+                                             static_cast<cmsUInt32Number>(icc.size())));
+    Profile srgb(cmsCreate_sRGBProfileTHR(context->get()));
+    if (!profile || !srgb)
+        return fallback;
+    const cmsColorSpaceSignature space = cmsGetColorSpace(profile.get());
+    switch (inks) {
+        case JpegInks::kGrey:
+            if (space != cmsSigGrayData)
+                return nullptr;
+            return grey_conversion(context->get(), profile.get(), srgb.get(), bytes);
+        case JpegInks::kRgb: {
+            if (space != cmsSigRgbData)
+                return nullptr;
+            Transform transform(cmsCreateTransformTHR(context->get(), profile.get(),
+                                                      pixel_format(bytes), srgb.get(),
+                                                      pixel_format(bytes), INTENT_PERCEPTUAL, 0));
+            if (!transform || leaves_colours_alone(transform.get(), bytes))
+                return nullptr;
+            return std::make_unique<ProfileConversion>(std::move(context), std::move(transform),
+                                                       bytes);
+        }
+        case JpegInks::kCmyk: {
+            if (space != cmsSigCmykData)
+                return fallback;
+            Transform transform(cmsCreateTransformTHR(
+                context->get(), profile.get(), inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8,
+                srgb.get(), pixel_format(bytes), INTENT_PERCEPTUAL, 0));
+            if (!transform)
+                return fallback;
+            return std::make_unique<ProfileConversion>(std::move(context), std::move(transform),
+                                                       bytes);
+        }
+    }
+    return fallback;
+}
+
+std::uint64_t ColourConversion::memory(std::span<const std::uint8_t> profile) noexcept {
+    return profile.empty() ? 0 : profile.size() + kMemoryCap;
+}
+
+}  // namespace quillora

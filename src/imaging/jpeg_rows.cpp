@@ -1,0 +1,83 @@
+#include "imaging/jpeg_rows.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+
+namespace quillora::jpeg_library {
+
+JpegInks inks_of(j_decompress_ptr cinfo) noexcept {
+    switch (cinfo->jpeg_color_space) {
+        case JCS_GRAYSCALE:
+            return JpegInks::kGrey;
+        case JCS_CMYK:
+        case JCS_YCCK:
+            return JpegInks::kCmyk;
+        default:
+            return JpegInks::kRgb;
+    }
+}
+
+void clear_fourth_bytes(std::uint8_t* row, int width) noexcept {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
+    for (; x + 4 <= width; x += 4) {
+        auto* p = reinterpret_cast<__m128i*>(row + 4 * x);
+        _mm_storeu_si128(p, _mm_and_si128(_mm_loadu_si128(p), keep));
+    }
+#endif
+    for (; x < width; ++x)
+        row[4 * x + 3] = 0;
+}
+
+DecodedRows::DecodedRows(Bitmap& target, int stored_width, int stored_height, int orientation,
+                         int in_bytes, const ColourConversion* colour)
+    : target_(target),
+      placed_(target, stored_width, stored_height, orientation),
+      colour_(colour),
+      width_(stored_width),
+      in_bytes_(in_bytes),
+      out_bytes_(target.bpp() / 8),
+      // A conversion that changes the pixels' size needs a row of its own.
+      direct_((orientation < 2 || orientation > 8) && in_bytes == out_bytes_) {
+    const auto width = static_cast<std::size_t>(std::max(stored_width, 0));
+    if (!direct_)
+        band_.resize(width * static_cast<std::size_t>(in_bytes) * kBatchRows);
+    if (colour_ && in_bytes_ != out_bytes_)
+        converted_.resize(width * static_cast<std::size_t>(out_bytes_));
+}
+
+std::uint64_t DecodedRows::memory(int stored_width) noexcept {
+    const std::uint64_t row = std::uint64_t{static_cast<unsigned>(std::max(stored_width, 0))} * 4;
+    return row * kBatchRows + row;
+}
+
+void DecodedRows::read_batch(j_decompress_ptr cinfo) noexcept {
+    JSAMPROW rows[kBatchRows];
+    const JDIMENSION first = cinfo->output_scanline;
+    const JDIMENSION count =
+        std::min<JDIMENSION>(kBatchRows, cinfo->output_height - cinfo->output_scanline);
+    const std::size_t band_stride = static_cast<std::size_t>(width_) * in_bytes_;
+    for (JDIMENSION i = 0; i < count; ++i) {
+        rows[i] = direct_ ? target_.row(static_cast<int>(first + i)) : band_.data() + i * band_stride;
+    }
+    const JDIMENSION got = jpeg_read_scanlines(cinfo, rows, count);
+    for (JDIMENSION i = 0; i < got; ++i) {
+        std::uint8_t* row = rows[i];
+        if (colour_ && converted_.empty()) {
+            colour_->convert(row, row, width_);
+        } else if (colour_) {
+            colour_->convert(row, converted_.data(), width_);
+            row = converted_.data();
+        } else if (out_bytes_ == 4) {
+            clear_fourth_bytes(row, width_);
+        }
+        if (!direct_)
+            placed_.put(static_cast<int>(first + i), row);
+    }
+}
+
+}  // namespace quillora::jpeg_library
