@@ -249,12 +249,17 @@ std::vector<std::uint8_t> with_segment(const std::vector<std::uint8_t>& jpeg, st
                                        const std::string& name,
                                        const std::vector<std::uint8_t>& body) {
     const std::size_t length = 2 + name.size() + body.size();
-    std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
-    out.insert(out.end(), {0xFF, code, static_cast<std::uint8_t>(length >> 8),
-                           static_cast<std::uint8_t>(length)});
-    out.insert(out.end(), name.begin(), name.end());
-    out.insert(out.end(), body.begin(), body.end());
-    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    std::vector<std::uint8_t> out(jpeg.size() + 2 + length);
+    const std::uint8_t marker[] = {0xFF,
+                                   0xD8,
+                                   0xFF,
+                                   code,
+                                   static_cast<std::uint8_t>(length >> 8),
+                                   static_cast<std::uint8_t>(length)};
+    auto at = std::copy(std::begin(marker), std::end(marker), out.begin());
+    at = std::copy(name.begin(), name.end(), at);
+    at = std::copy(body.begin(), body.end(), at);
+    std::copy(jpeg.begin() + 2, jpeg.end(), at);
     return out;
 }
 
@@ -270,9 +275,8 @@ void BM_ConvertCameraPhoto(benchmark::State& state) {
         file = with_segment(plain, 0xE2, std::string("ICC_PROFILE\0", 12), chunk);
     } else if (state.range(0) == 2) {
         // Little-endian TIFF header, IFD0 of one entry: orientation 6.
-        const std::vector<std::uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01,
-                                                3,   0,   1,  0, 0, 0, 6, 0, 0, 0, 0,    0,
-                                                0,   0};
+        const std::vector<std::uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3,
+                                                0,   1,   0,  0, 0, 6, 0, 0, 0, 0, 0,    0,    0};
         file = with_segment(plain, 0xE1, std::string("Exif\0\0", 6), tiff);
     }
     std::string source = scratch().file("camera.jpg");
@@ -280,9 +284,8 @@ void BM_ConvertCameraPhoto(benchmark::State& state) {
     std::string stem = scratch().file("camera");
     for (auto _ : state)
         convert_jpeg_to_bmp(source, stem);
-    state.counters["MP/s"] =
-        benchmark::Counter(kPhotoWidth * kPhotoHeight / 1e6,
-                           benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MP/s"] = benchmark::Counter(kPhotoWidth * kPhotoHeight / 1e6,
+                                                benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ConvertCameraPhoto)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 

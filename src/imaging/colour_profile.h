@@ -34,8 +34,7 @@ class ColourConversion {
     // 255 and likewise for G and B. `inverted` says the file stores 255 - ink,
     // as Adobe's programs write CMYK (an APP14 "Adobe" segment).
     static std::unique_ptr<ColourConversion> make(JpegInks inks, bool inverted,
-                                                  std::span<const std::uint8_t> profile,
-                                                  int bytes);
+                                                  std::span<const std::uint8_t> profile, int bytes);
     virtual ~ColourConversion() = default;
 
     // Converts `pixels` pixels from `in` to `out`; for grey and RGB input

@@ -418,14 +418,15 @@ void JpegPicture::decode_into(Bitmap& target, bool quantise) const {
     DecodeJob job;
     job.data = data_.data();
     job.size = data_.size();
-    job.output = quantise               ? DecodeOutput::kQuantised
-                 : target.bpp() == 32   ? DecodeOutput::kBgrx
-                                        : DecodeOutput::kBgr;
+    job.output = quantise             ? DecodeOutput::kQuantised
+                 : target.bpp() == 32 ? DecodeOutput::kBgrx
+                                      : DecodeOutput::kBgr;
     job.width = stored_width_;
     job.height = stored_height_;
     job.bitmap_bytes = target.bits_size();
     // Quantised pictures convert their palette, not their pixels.
-    const auto colour = ColourConversion::make(inks_, adobe_, profile_, quantise ? 4 : target.bpp() / 8);
+    const auto colour =
+        ColourConversion::make(inks_, adobe_, profile_, quantise ? 4 : target.bpp() / 8);
     const int in_bytes = quantise ? 1 : inks_ == JpegInks::kCmyk ? 4 : target.bpp() / 8;
     DecodedRows rows(target, stored_width_, stored_height_, orientation_, in_bytes,
                      quantise ? nullptr : colour.get());

@@ -62,7 +62,8 @@ void DecodedRows::read_batch(j_decompress_ptr cinfo) noexcept {
         std::min<JDIMENSION>(kBatchRows, cinfo->output_height - cinfo->output_scanline);
     const std::size_t band_stride = static_cast<std::size_t>(width_) * in_bytes_;
     for (JDIMENSION i = 0; i < count; ++i) {
-        rows[i] = direct_ ? target_.row(static_cast<int>(first + i)) : band_.data() + i * band_stride;
+        rows[i] =
+            direct_ ? target_.row(static_cast<int>(first + i)) : band_.data() + i * band_stride;
     }
     const JDIMENSION got = jpeg_read_scanlines(cinfo, rows, count);
     for (JDIMENSION i = 0; i < got; ++i) {

@@ -32,8 +32,8 @@ class DecodedRows {
     // `stored_width` x `stored_height`. `colour` (may be null) turns the
     // library's pixels into the target's; without it they are the target's
     // already, and a fourth byte is cleared.
-    DecodedRows(Bitmap& target, int stored_width, int stored_height, int orientation,
-                int in_bytes, const ColourConversion* colour);
+    DecodedRows(Bitmap& target, int stored_width, int stored_height, int orientation, int in_bytes,
+                const ColourConversion* colour);
 
     // The memory rows of that width take besides the target.
     static std::uint64_t memory(int stored_width) noexcept;

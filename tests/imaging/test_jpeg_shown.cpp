@@ -12,6 +12,7 @@
 #include "engine/converters.h"
 #include "imaging/bitmap.h"
 #include "imaging/bmp.h"
+#include "imaging/colour_profile.h"
 #include "imaging/jpeg.h"
 #include "imaging/jpeg_metadata.h"
 #include "imaging/jpeg_scaled.h"
@@ -99,7 +100,8 @@ TEST(JpegMetadata, FirstExifSegmentAndWholeProfiles) {
               profile);
     const std::vector<std::vector<int>> broken = {{1, 2, 4}, {1, 2, 3, 4, 2}, {1, 2, 3, 4, 5}};
     for (const auto& order : broken)
-        EXPECT_TRUE(read_jpeg_metadata(testing::with_profile(jpeg, profile, 300, order)).profile.empty());
+        EXPECT_TRUE(
+            read_jpeg_metadata(testing::with_profile(jpeg, profile, 300, order)).profile.empty());
     EXPECT_TRUE(read_jpeg_metadata(jpeg).profile.empty());
     EXPECT_EQ(read_jpeg_metadata(Bytes{'B', 'M'}).orientation, 1);
 }
@@ -126,14 +128,22 @@ Bytes blocks_jpeg() {
 // Where the pixel shown at (x, y) is stored, in a picture stored w x h.
 std::pair<int, int> stored_at(int orientation, int x, int y, int w, int h) {
     switch (orientation) {
-        case 2: return {w - 1 - x, y};
-        case 3: return {w - 1 - x, h - 1 - y};
-        case 4: return {x, h - 1 - y};
-        case 5: return {y, x};
-        case 6: return {y, h - 1 - x};
-        case 7: return {w - 1 - y, h - 1 - x};
-        case 8: return {w - 1 - y, x};
-        default: return {x, y};
+        case 2:
+            return {w - 1 - x, y};
+        case 3:
+            return {w - 1 - x, h - 1 - y};
+        case 4:
+            return {x, h - 1 - y};
+        case 5:
+            return {y, x};
+        case 6:
+            return {y, h - 1 - x};
+        case 7:
+            return {w - 1 - y, h - 1 - x};
+        case 8:
+            return {w - 1 - y, x};
+        default:
+            return {x, y};
     }
 }
 
@@ -205,8 +215,10 @@ TEST(JpegOrientation, TheConverterWritesThePictureUpright) {
     testing::TempDir dir;
     const std::string plain = dir.write("plain.jpg", blocks_jpeg());
     const std::string turned = dir.write("turned.jpg", testing::with_orientation(blocks_jpeg(), 6));
-    ASSERT_EQ(convert_jpeg_to_bmp(plain, (dir.path() / "plain").string()), ConvertResult::Converted);
-    ASSERT_EQ(convert_jpeg_to_bmp(turned, (dir.path() / "turned").string()), ConvertResult::Converted);
+    ASSERT_EQ(convert_jpeg_to_bmp(plain, (dir.path() / "plain").string()),
+              ConvertResult::Converted);
+    ASSERT_EQ(convert_jpeg_to_bmp(turned, (dir.path() / "turned").string()),
+              ConvertResult::Converted);
     const Bitmap stored = read_bmp((dir.path() / "plain.bmp").string());
     const Bitmap shown = read_bmp((dir.path() / "turned.bmp").string());
     EXPECT_EQ(shown.width(), 16);
@@ -250,8 +262,8 @@ constexpr CmykStorage kStorages[] = {
 
 TEST(JpegCmyk, WithoutAProfileByTheInkFormula) {
     display::ScopedDisplay screen(32);
-    const Inks colours[] = {{0, 255, 255, 0}, {255, 0, 0, 0}, {0, 0, 0, 128}, {64, 128, 192, 32},
-                            {0, 0, 0, 0},     {255, 255, 255, 255}};
+    const Inks colours[] = {{0, 255, 255, 0},   {255, 0, 0, 0}, {0, 0, 0, 128},
+                            {64, 128, 192, 32}, {0, 0, 0, 0},   {255, 255, 255, 255}};
     for (const CmykStorage& storage : kStorages) {
         for (const Inks& ink : colours) {
             const Bytes file = testing::cmyk_jpeg(
@@ -273,7 +285,8 @@ TEST(JpegCmyk, OnAnEightBitScreenToo) {
     display::ScopedDisplay screen(8);
     display::set_startup_depth(8);
     const Inks ink = {0, 255, 255, 0};
-    JpegPicture picture(testing::cmyk_jpeg(16, 16, [&](int, int) { return ink; }, false, true));
+    JpegPicture picture(testing::cmyk_jpeg(
+        16, 16, [&](int, int) { return ink; }, false, true));
     EXPECT_TRUE(close_to(middle(picture.decoded()), 0xFF0000, 3));
     // A real file as a print workflow writes it: YCCK with an Adobe segment.
     JpegPicture real(data_bytes("cmyk.jpg"));
@@ -337,7 +350,8 @@ TEST(JpegCmyk, ThroughTheEmbeddedProfile) {
     const Inks ink = {0, 255, 255, 0};  // red by the formula, blue through the profile
     for (const CmykStorage& storage : kStorages) {
         const Bytes file = testing::with_profile(
-            testing::cmyk_jpeg(16, 16, [&](int, int) { return ink; }, storage.ycck, storage.adobe),
+            testing::cmyk_jpeg(
+                16, 16, [&](int, int) { return ink; }, storage.ycck, storage.adobe),
             profile);
         JpegPicture picture(file);
         EXPECT_TRUE(close_to(middle(picture.decoded()), 0x0000FF, 4))
@@ -347,8 +361,9 @@ TEST(JpegCmyk, ThroughTheEmbeddedProfile) {
     }
     // A profile for other inks is passed over: the formula.
     const Bytes rgb_profile = data_bytes("icc/compatibleWithAdobeRGB1998.icc");
-    JpegPicture other(testing::with_profile(
-        testing::cmyk_jpeg(16, 16, [&](int, int) { return ink; }, false, true), rgb_profile));
+    JpegPicture other(testing::with_profile(testing::cmyk_jpeg(
+                                                16, 16, [&](int, int) { return ink; }, false, true),
+                                            rgb_profile));
     EXPECT_TRUE(close_to(middle(other.decoded()), 0xFF0000, 3));
 }
 
@@ -361,7 +376,8 @@ double from_adobe(int v) {
 
 int to_srgb(double linear) {
     linear = std::clamp(linear, 0.0, 1.0);
-    const double v = linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
+    const double v =
+        linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
     return static_cast<int>(std::lround(v * 255));
 }
 
@@ -404,9 +420,9 @@ TEST(JpegProfiles, AdobeRgbPicturesAreDrawnInSrgb) {
     for (const auto& c : colours) {
         const Bytes plain = flat_jpeg(c[0], c[1], c[2]);
         const std::uint32_t stored = middle(JpegPicture(plain).decoded());
-        const std::uint32_t want = adobe_in_srgb(static_cast<int>(stored >> 16),
-                                                 static_cast<int>(stored >> 8 & 0xFF),
-                                                 static_cast<int>(stored & 0xFF));
+        const std::uint32_t want =
+            adobe_in_srgb(static_cast<int>(stored >> 16), static_cast<int>(stored >> 8 & 0xFF),
+                          static_cast<int>(stored & 0xFF));
         const Bytes tagged = testing::with_profile(plain, adobe);
         JpegPicture picture(tagged);
         EXPECT_TRUE(close_to(middle(picture.decoded()), want, 2))
@@ -429,12 +445,73 @@ TEST(JpegProfiles, QuantisedPicturesConvertTheirPalette) {
     display::set_startup_depth(8);
     const Bytes plain = flat_jpeg(200, 60, 40);
     JpegPicture untagged(plain);
-    JpegPicture tagged(testing::with_profile(plain, data_bytes("icc/compatibleWithAdobeRGB1998.icc")));
+    JpegPicture tagged(
+        testing::with_profile(plain, data_bytes("icc/compatibleWithAdobeRGB1998.icc")));
     const std::uint32_t stored = middle(untagged.decoded());
-    const std::uint32_t want = adobe_in_srgb(static_cast<int>(stored >> 16),
-                                             static_cast<int>(stored >> 8 & 0xFF),
-                                             static_cast<int>(stored & 0xFF));
+    const std::uint32_t want =
+        adobe_in_srgb(static_cast<int>(stored >> 16), static_cast<int>(stored >> 8 & 0xFF),
+                      static_cast<int>(stored & 0xFF));
     EXPECT_TRUE(close_to(middle(tagged.decoded()), want, 2));
+}
+
+// An RGB profile of three primaries and a pure gamma, white D65.
+Bytes rgb_profile(const cmsCIExyYTRIPLE& primaries, double gamma) {
+    const cmsCIExyY white = {0.3127, 0.3290, 1.0};
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    Bytes bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    cmsFreeToneCurve(curve);
+    return bytes;
+}
+
+// Profiles of curves and a matrix take a quicker road than Little CMS's own
+// transform: it must land on the same colours.
+TEST(JpegProfiles, MatrixProfilesGiveLittleCmsColours) {
+    const struct {
+        const char* what;
+        Bytes profile;
+    } cases[] = {
+        {"Adobe RGB", data_bytes("icc/compatibleWithAdobeRGB1998.icc")},
+        {"Display P3", rgb_profile({{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}, 2.2)},
+        {"ProPhoto-like",
+         rgb_profile({{0.7347, 0.2653, 1}, {0.1596, 0.8404, 1}, {0.0366, 0.0001, 1}}, 1.8)},
+    };
+    for (const auto& c : cases) {
+        for (int bytes : {3, 4}) {
+            const auto conversion = ColourConversion::make(JpegInks::kRgb, false, c.profile, bytes);
+            ASSERT_TRUE(conversion) << c.what;
+            cmsHPROFILE from = cmsOpenProfileFromMem(
+                c.profile.data(), static_cast<cmsUInt32Number>(c.profile.size()));
+            cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+            cmsHTRANSFORM lcms = cmsCreateTransform(from, TYPE_BGR_8, srgb, TYPE_BGR_8,
+                                                    INTENT_PERCEPTUAL, cmsFLAGS_NOOPTIMIZE);
+            int worst = 0;
+            for (int r = 0; r < 256; r += 5)
+                for (int g = 0; g < 256; g += 5)
+                    for (int b = 0; b < 256; b += 5) {
+                        const std::uint8_t in[4] = {static_cast<std::uint8_t>(b),
+                                                    static_cast<std::uint8_t>(g),
+                                                    static_cast<std::uint8_t>(r), 9};
+                        std::uint8_t ours[4] = {}, theirs[3] = {};
+                        conversion->convert(in, ours, 1);
+                        cmsDoTransform(lcms, in, theirs, 1);
+                        for (int k = 0; k < 3; ++k)
+                            worst = std::max(worst, std::abs(ours[k] - theirs[k]));
+                        if (bytes == 4) {
+                            EXPECT_EQ(ours[3], 0);
+                        }
+                    }
+            EXPECT_LE(worst, 1) << c.what;
+            cmsDeleteTransform(lcms);
+            cmsCloseProfile(srgb);
+            cmsCloseProfile(from);
+        }
+    }
 }
 
 // Pictures drawn exactly as stored: the bytes of the BMP written from them

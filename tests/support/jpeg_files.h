@@ -98,9 +98,9 @@ inline Bytes with_profile(const Bytes& jpeg, const Bytes& profile, std::size_t c
         Bytes payload = text_bytes(std::string_view("ICC_PROFILE\0", 12));
         payload.push_back(static_cast<std::uint8_t>(*it));
         payload.push_back(static_cast<std::uint8_t>(count));
-        payload.insert(payload.end(), profile.begin() + static_cast<std::ptrdiff_t>(from),
-                       profile.begin() +
-                           static_cast<std::ptrdiff_t>(std::min(profile.size(), from + chunk)));
+        payload.insert(
+            payload.end(), profile.begin() + static_cast<std::ptrdiff_t>(from),
+            profile.begin() + static_cast<std::ptrdiff_t>(std::min(profile.size(), from + chunk)));
         out = with_segment(out, 0xE2, payload);
     }
     return out;
@@ -112,8 +112,8 @@ inline Bytes with_profile(const Bytes& jpeg, const Bytes& profile, std::size_t c
 // stores 255 - ink, as Adobe's programs write CMYK; without it the inks are
 // stored as they are.
 inline Bytes cmyk_jpeg(int width, int height,
-                       const std::function<std::array<std::uint8_t, 4>(int, int)>& ink,
-                       bool ycck, bool adobe) {
+                       const std::function<std::array<std::uint8_t, 4>(int, int)>& ink, bool ycck,
+                       bool adobe) {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr errors{};
     cinfo.err = jpeg_std_error(&errors);
