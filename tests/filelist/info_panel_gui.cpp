@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <QDate>
+#include <QDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLocale>
@@ -14,12 +15,15 @@
 #include <QWidget>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "filelist/picture_image_qt.h"
+#include "filelist/preview_qt.h"
 #include "filelist/thumbnail.h"
 #include "imaging/bmp.h"
 #include "imaging/jpeg.h"
@@ -27,6 +31,7 @@
 #include "platform/error.h"
 #include "support/failure_of.h"
 #include "support/fixtures.h"
+#include "support/jpeg_files.h"
 #include "support/scoped_time_zone.h"
 #include "support/temp_dir.h"
 
@@ -209,6 +214,33 @@ TEST_F(InfoPanelTest, FillsFromJpegAndIconFiles) {
     EXPECT_EQ(n_resolucao->text(), "32 x 32");
     EXPECT_EQ(thumbnail().size(), QSize(32, 32));
     expect_quadrants(thumbnail(), 0);
+}
+
+// A portrait photo as phones store it: sideways pixels and EXIF orientation
+// 6. The panel gives the size as shown and an upright thumbnail, from the
+// reduced-scale decode of a large picture and from a small one drawn whole;
+// the magnifier shows it upright at its size as shown.
+TEST_F(InfoPanelTest, ShowsPhotosUprightByTheirOrientation) {
+    for (const QSize shown : {QSize(1000, 1600), QSize(20, 40)}) {
+        const Bitmap upright = quadrants(shown.width(), shown.height());
+        Bitmap sideways(shown.height(), shown.width(), 24);
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                std::memcpy(sideways.row(shown.width() - 1 - x) + 3 * y, upright.row(y) + 3 * x, 3);
+        const std::string path =
+            dir.write("retrato.jpg", testing::with_orientation(encode_jpeg(sideways), 6));
+
+        panel.fill(path);
+        EXPECT_EQ(n_resolucao->text(), QString::asprintf("%d x %d", shown.width(), shown.height()));
+        EXPECT_LT(thumbnail().width(), thumbnail().height());
+        expect_quadrants(thumbnail(), 40);
+
+        const std::unique_ptr<QDialog> preview = make_preview(path);
+        EXPECT_EQ(preview->size(), shown);
+        const auto* imagem = preview->findChild<QLabel*>("imagem");
+        ASSERT_NE(imagem, nullptr);
+        expect_quadrants(imagem->pixmap().toImage(), 40);
+    }
 }
 
 TEST_F(InfoPanelTest, TheDateIsTheLastWriteTimeAndMidnightShowsTheDateAlone) {
