@@ -37,8 +37,8 @@ class ColourConversion {
                                                   std::span<const std::uint8_t> profile, int bytes);
     virtual ~ColourConversion() = default;
 
-    // Converts `pixels` pixels from `in` to `out`; for grey and RGB input
-    // `in` may be `out`.
+    // Converts `pixels` pixels from `in` to `out`; `in` may be `out` when
+    // both have as many bytes per pixel.
     virtual void convert(const std::uint8_t* in, std::uint8_t* out, int pixels) const noexcept = 0;
 
     // The memory a conversion may take besides the pixels: the profile's

@@ -293,6 +293,16 @@ TEST(JpegCmyk, OnAnEightBitScreenToo) {
     EXPECT_EQ(real.decoded().width(), 48);
 }
 
+// The bytes of a profile made here, which is closed.
+Bytes saved(cmsHPROFILE profile) {
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    Bytes bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
 // Samples the CLUT of the test CMYK profile: the ink formula, with red and
 // blue swapped, as CIE Lab.
 struct ProfileSampler {
@@ -332,12 +342,8 @@ Bytes swapped_cmyk_profile() {
     cmsPipelineInsertStage(lut, cmsAT_END, clut);
     cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
     cmsWriteTag(profile, cmsSigAToB0Tag, lut);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    Bytes bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    Bytes bytes = saved(profile);
     cmsPipelineFree(lut);
-    cmsCloseProfile(profile);
     cmsDeleteTransform(sampler.to_lab);
     cmsCloseProfile(lab);
     cmsCloseProfile(srgb);
@@ -460,13 +466,8 @@ Bytes rgb_profile(const cmsCIExyYTRIPLE& primaries, double gamma) {
     cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma);
     cmsToneCurve* curves[3] = {curve, curve, curve};
     cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    Bytes bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
     cmsFreeToneCurve(curve);
-    return bytes;
+    return saved(profile);
 }
 
 // Profiles of curves and a matrix take a quicker road than Little CMS's own
@@ -534,12 +535,7 @@ TEST(JpegProfiles, SrgbAndUnusableProfilesLeaveThePixelsAlone) {
     };
     const Bytes want = bmp_of(plain);
 
-    cmsUInt32Number size = 0;
-    cmsHPROFILE builtin = cmsCreate_sRGBProfile();
-    cmsSaveProfileToMem(builtin, nullptr, &size);
-    Bytes lcms_srgb(size);
-    cmsSaveProfileToMem(builtin, lcms_srgb.data(), &size);
-    cmsCloseProfile(builtin);
+    const Bytes lcms_srgb = saved(cmsCreate_sRGBProfile());
     Bytes garbage(3000);
     for (std::size_t i = 0; i < garbage.size(); ++i)
         garbage[i] = static_cast<std::uint8_t>(i * 31 + 7);
