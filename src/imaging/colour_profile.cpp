@@ -350,7 +350,8 @@ std::unique_ptr<ColourConversion> ColourConversion::make(JpegInks inks, bool inv
     Profile srgb(cmsCreate_sRGBProfileTHR(context->get()));
     if (!profile || !srgb)
         return fallback;
-    const cmsColorSpaceSignature space = cmsGetColorSpace(profile.get());
+    // As a number: a hostile profile may name a space the enumeration has not.
+    const auto space = static_cast<std::uint32_t>(cmsGetColorSpace(profile.get()));
     switch (inks) {
         case JpegInks::kGrey:
             if (space != cmsSigGrayData)
