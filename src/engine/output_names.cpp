@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <system_error>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "engine/converters.h"
 
@@ -99,39 +98,45 @@ std::vector<std::string> relative_folders(const std::vector<std::string>& source
 
 std::vector<OutputName> unique_output_stems(const std::vector<std::string>& stems,
                                             std::string_view extension) {
-    auto key = [extension](const std::string& stem) {
-        return ascii_lower(stem + std::string(extension));
+    auto key = [extension](std::string_view stem, std::string_view number = {}) {
+        std::string text;
+        text.reserve(stem.size() + number.size() + extension.size());
+        text.append(stem).append(number).append(extension);
+        return ascii_lower(std::move(text));
     };
-    // Every name the run has as given: a number never takes one of these.
-    std::unordered_set<std::string> planned;
-    planned.reserve(stems.size());
-    for (const std::string& stem : stems)
-        planned.insert(key(stem));
-    // The names handed out so far, and for each name the next number to try,
-    // so that many entries of one name cost no more than a few.
-    std::unordered_set<std::string> given;
-    given.reserve(stems.size());
-    std::unordered_map<std::string, unsigned long> next_number;
-    std::vector<OutputName> names;
+    // Every name of the run: those the entries have as given (a number never
+    // takes one of these) and those handed out; for a given name, the next
+    // number to try, so that many entries of one name cost no more than a few.
+    struct Name {
+        bool given = false;
+        unsigned long next_number = 2;
+    };
+    std::unordered_map<std::string, Name> names;
     names.reserve(stems.size());
-    for (const std::string& stem : stems) {
-        std::string name_key = key(stem);
-        if (given.insert(name_key).second) {
-            names.push_back({stem, false});
+    std::vector<Name*> as_given;
+    as_given.reserve(stems.size());
+    for (const std::string& stem : stems)
+        as_given.push_back(&names[key(stem)]);
+    std::vector<OutputName> unique;
+    unique.reserve(stems.size());
+    for (std::size_t i = 0; i < stems.size(); ++i) {
+        Name& name = *as_given[i];
+        if (!name.given) {
+            name.given = true;
+            unique.push_back({stems[i], false});
             continue;
         }
-        unsigned long& k = next_number.try_emplace(std::move(name_key), 2).first->second;
-        for (;; ++k) {
-            std::string numbered = stem + " (" + std::to_string(k) + ")";
-            const std::string numbered_key = key(numbered);
-            if (!planned.contains(numbered_key) && given.insert(numbered_key).second) {
-                names.push_back({std::move(numbered), true});
-                ++k;
+        for (;;) {
+            const std::string number = " (" + std::to_string(name.next_number++) + ")";
+            auto [numbered, fresh] = names.try_emplace(key(stems[i], number));
+            if (fresh) {
+                numbered->second.given = true;
+                unique.push_back({stems[i] + number, true});
                 break;
             }
         }
     }
-    return names;
+    return unique;
 }
 
 }  // namespace quillora
