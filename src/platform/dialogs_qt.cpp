@@ -68,9 +68,12 @@ class ListBox : public QDialog {
         list->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         list->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         list->setPlainText(lines.join('\n'));
+        list->setAccessibleName(text);
+        // The first lines tell the width well enough; a long list is not
+        // measured line by line.
         int widest = 0;
-        for (const QString& line : lines)
-            widest = std::max(widest, list->fontMetrics().horizontalAdvance(line));
+        for (qsizetype i = 0; i < std::min<qsizetype>(lines.size(), 500); ++i)
+            widest = std::max(widest, list->fontMetrics().horizontalAdvance(lines[i]));
         const QRect screen = this->screen()->availableGeometry();
         const int frame = 2 * list->frameWidth() +
                           2 * static_cast<int>(list->document()->documentMargin()) +
