@@ -79,7 +79,8 @@ struct FixedDialogs : quillora::Dialogs {
     }
     std::optional<QColor> pick_colour(QWidget*, const QColor&) override { return {}; }
     void warn(QWidget*, const QString&, const QString&) override {}
-    void warn_list(QWidget*, const QString&, const QString&, const QStringList&) override {}
+    void list_box(QWidget*, quillora::ListBoxKind, const QString&, const QString&,
+                  const QStringList&) override {}
 };
 
 // A folder of 100,000 pictures in 1,000 folders, made once per run.

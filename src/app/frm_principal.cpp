@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -29,6 +30,7 @@
 #include "engine/frm_carregar.h"
 #include "engine/frm_progresso.h"
 #include "engine/paths.h"
+#include "engine/run_report.h"
 #include "engine/step_list_qt.h"
 #include "filelist/directory_search.h"
 #include "filelist/frm_buscar.h"
@@ -440,6 +442,8 @@ void Tform_principal::TabChange(bool at_creation) {
 void Tform_principal::acao_converterExecute() {
     QListWidget* list = ui_->lista_arquivos;
     const int n = list->count();
+    running_ = true;
+    auto stop_asked = [this] { return cancel_.load() || close_asked_.load(); };
 
     // Nothing but the progress window responds while the run lasts.
     const auto disabled = disable_other_windows(progresso_.get());
@@ -456,39 +460,41 @@ void Tform_principal::acao_converterExecute() {
 
     // The files convert on worker threads; this thread shows how far the list
     // has got (counted over files finished in list order), answers Cancel and
-    // repaints meanwhile.
-    const BatchPlan plan = plan_batch(current_mode(), list_paths(list),
-                                      ui_->diretorio_salvar->text().toLocal8Bit().toStdString());
+    // repaints meanwhile. Whether the folders are kept is read at each run.
+    const BatchPlan plan = plan_batch(
+        current_mode(), list_paths(list), ui_->diretorio_salvar->text().toLocal8Bit().toStdString(),
+        REG_.read_integer("ManterSubpastas", 0) == 1 ? Subfolders::Kept : Subfolders::Flat);
     BatchOptions options = batch_options_;
     options.stop_when_output_folder_fails = true;
-    QStringList failures;
+    RunReport report(plan);
     auto finished = [&](const FileResult& result) {
-        const BatchEntry& entry = plan.entries[result.index];
-        if (result.outcome == FileOutcome::Failed) {
-            failures << QString::fromLocal8Bit(entry.source.c_str()) + ": " +
-                            QString::fromLocal8Bit(result.message.c_str());
-        }
+        report.add(result);
         const int next = static_cast<int>(result.index) + 1;
         if (next < n) {
             progress_->setValue(next * 100 / n);
-            progress_->set_caption(
-                QString::fromLocal8Bit(std::string(paths::file_name(entry.source)).c_str()));
+            progress_->set_caption(QString::fromLocal8Bit(
+                std::string(paths::file_name(plan.entries[result.index].source)).c_str()));
         }
     };
-    bool stopped = cancel_;
+    bool stopped = stop_asked();
+    bool failed = false;
     if (!stopped) {
         progress_->setValue(0);
         progress_->set_caption(QString());
         const BatchSummary summary =
-            run_batch_processing_events(plan, options, finished, [this] { return cancel_.load(); });
+            run_batch_processing_events(plan, options, finished, stop_asked);
+        report.close(summary);
         stopped = summary.cancelled || summary.output_folder_failed;
+        failed = summary.failed > 0;
     }
 
     if (!stopped) {
         responsive_wait(pacing_second());
         steps->tick(4);
         responsive_wait(pacing_second());
-        steps->tick(5);
+        // Success only when every file converted or was skipped.
+        if (!failed)
+            steps->tick(5);
         responsive_wait(pacing_second());
     }
     steps->open_all();
@@ -497,12 +503,33 @@ void Tform_principal::acao_converterExecute() {
     progresso_->close();
     progress_->set_caption(QString());
     progress_->setValue(0);
-    if (!failures.isEmpty()) {
-        dialogs().warn_list(
-            this, QString::fromUtf8(kProgramTitle),
-            QString::fromUtf8("%1 arquivo(s) não foram convertidos:").arg(failures.size()),
-            failures);
+    show_report(report);
+    running_ = false;
+    if (close_asked_.exchange(false))
+        close();
+}
+
+void Tform_principal::show_report(const RunReport& report) {
+    if (report.kind() == RunReport::Kind::Nothing)
+        return;
+    QStringList lines;
+    for (const std::string& line : report.lines())
+        lines << QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size()));
+    const std::string text = report.text();
+    dialogs().list_box(
+        this,
+        report.kind() == RunReport::Kind::Warning ? ListBoxKind::Warning : ListBoxKind::Information,
+        QString::fromUtf8(kProgramTitle),
+        QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())), lines);
+}
+
+void Tform_principal::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        close_asked_ = true;
+        event->ignore();
+        return;
     }
+    QMainWindow::closeEvent(event);
 }
 
 void Tform_principal::acao_definirExecute() {

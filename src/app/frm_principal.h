@@ -28,6 +28,7 @@ class ActionTable;
 class InfoPanel;
 class ListDelegate;
 class ProgressoBar;
+class RunReport;
 class Tform_carregar;
 class Tform_buscar;
 class Tform_definir;
@@ -84,6 +85,9 @@ class Tform_principal : public QMainWindow {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    // A close request during a run acts as Cancel; the window closes once
+    // the files being converted are done.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void FormCreate();
@@ -99,6 +103,8 @@ class Tform_principal : public QMainWindow {
     void select_by_program(int row);
 
     void acao_converterExecute();
+    // The end-of-run box, when the run has something to tell.
+    void show_report(const RunReport& report);
     void acao_definirExecute();
     void acao_visualizarExecute();
     // Searches the search folder for the current mode's masks.
@@ -138,6 +144,9 @@ class Tform_principal : public QMainWindow {
     std::unique_ptr<Tform_buscar> buscar_;
     // Read by the batch run's workers between files.
     std::atomic<bool> cancel_{false};
+    // A run is going on; the window was asked to close during it.
+    bool running_ = false;
+    std::atomic<bool> close_asked_{false};
     BatchOptions batch_options_;
 
     settings::SettingsStore REG_;

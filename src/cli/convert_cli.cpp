@@ -24,7 +24,8 @@ constexpr const char* kUsage =
     "       quillora-convert --list LIST.lai --output DIR [OPTIONS]\n"
     "\n"
     "Converts each FILE into DIR under its own base name with the extension of the mode,\n"
-    "exactly as the Quillora desktop program does.\n"
+    "exactly as the Quillora desktop program does. A name that an earlier FILE of the run\n"
+    "already gives is numbered: the second IMG.jpg is saved as \"IMG (2).bmp\".\n"
     "\n"
     "  --mode MODE           bmp-jpg, jpg-bmp, ico-bmp or ico-jpg (or the tab index 0 to 3)\n"
     "  --list LIST.lai       take the mode and the files, in order, from an image list file\n"
@@ -33,6 +34,9 @@ constexpr const char* kUsage =
     "                        input); blank lines are passed over (not with FILE or --list)\n"
     "  --null                paths in the --files-from list end with a zero byte (find -print0)\n"
     "  --output DIR          the output folder (it must exist)\n"
+    "  --keep-folders        save each output in DIR/REL, where REL is the folder of its FILE\n"
+    "                        below the deepest folder holding every FILE (folders missing in\n"
+    "                        DIR are made)\n"
     "  --jobs N              convert N files at once (default: the number of processors)\n"
     "  --shard K/N           convert only share K (0 to N-1) of the files: N runs with\n"
     "                        K = 0 ... N-1 convert every file once, as one run would\n"
@@ -46,6 +50,8 @@ constexpr const char* kUsage =
     "Failures are lines \"quillora-convert: FILE: MESSAGE\" on standard error; in FILE a\n"
     "backslash is written \\\\, a line feed, carriage return and tab \\n, \\r and \\t, and any\n"
     "other control character \\xNN (each byte, hexadecimal), so that each failure is one line.\n"
+    "Each output saved under a numbered name is a line \"quillora-convert: FILE: saved as\n"
+    "NAME\" on standard error, NAME being the output below DIR; it is no failure.\n"
     "A list file that cannot be loaded is reported in one line and nothing is converted.\n"
     "Exit status: 0 when every file was converted or skipped, 1 when any failed or the list\n"
     "file could not be loaded, 2 for a usage error.\n";
@@ -56,6 +62,7 @@ struct Options {
     std::string list;        // the list file, when the files come from one
     std::string files_from;  // the file of paths, when they come from one
     bool null_separated = false;
+    bool keep_folders = false;
     unsigned jobs = 0;
     std::size_t shard = 0, shards = 1;
     bool sharded = false;
@@ -110,6 +117,10 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
         // Switches, which take no value.
         if (arg == "--null") {
             options.null_separated = true;
+            continue;
+        }
+        if (arg == "--keep-folders") {
+            options.keep_folders = true;
             continue;
         }
         if (arg == "--progress") {
@@ -363,7 +374,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
 
     display::set_screen_depth(options.screen_depth);
-    BatchPlan plan = plan_batch(options.mode, options.files, options.output);
+    // The names and kept folders come from the whole list, so shards agree.
+    BatchPlan plan = plan_batch(options.mode, options.files, options.output,
+                                options.keep_folders ? Subfolders::Kept : Subfolders::Flat);
     options.files = {};
     if (options.sharded)
         plan = shard_of(plan, options.shard, options.shards);
@@ -384,9 +397,13 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     BatchCallbacks callbacks;
     std::size_t finished = 0;
     callbacks.finished = [&](const FileResult& result) {
+        const BatchEntry& entry = plan.entries[result.index];
         if (result.outcome == FileOutcome::Failed) {
-            say("quillora-convert: " + escape_file_name(plan.entries[result.index].source) + ": " +
+            say("quillora-convert: " + escape_file_name(entry.source) + ": " +
                 one_line(result.message));
+        } else if (result.outcome == FileOutcome::Converted && entry.numbered) {
+            say("quillora-convert: " + escape_file_name(entry.source) + ": saved as " +
+                escape_file_name(entry.name));
         }
         if (progress)
             progress->finished(++finished);
@@ -401,6 +418,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (!options.quiet) {
         err << summary.converted << " converted, " << summary.skipped << " skipped, "
             << summary.failed << " failed";
+        if (summary.numbered > 0)
+            err << ", " << summary.numbered << " saved under a numbered name";
         if (options.sharded)
             err << " (shard " << options.shard << "/" << options.shards << ")";
         err << "\n";

@@ -11,14 +11,18 @@
 #include <unordered_map>
 
 #include "engine/converters.h"
+#include "engine/output_names.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/folders_below.h"
 
 namespace quillora {
 namespace {
 
 // The groups of entries whose conversions touch a common file, by union of
-// the entries that name one file (as a source or as an output).
+// the entries that name one file (as a source or as an output). Outputs are
+// all distinct, so a group joins an output with the entries that read it
+// (and a source listed more than once with itself).
 std::vector<std::vector<std::size_t>> conflict_groups(const std::vector<BatchEntry>& entries) {
     const std::size_t n = entries.size();
     std::vector<std::size_t> parent(n);
@@ -31,7 +35,7 @@ std::vector<std::vector<std::size_t>> conflict_groups(const std::vector<BatchEnt
     // Two spellings of one file ("a/./b.bmp", "a/b.bmp", through a link to
     // a folder) are one file: its folder is resolved, once per folder, since
     // a long list names few folders.
-    std::unordered_map<std::string, std::string> folders;
+    std::unordered_map<std::string, std::filesystem::path> folders;
     auto key = [&folders](const std::string& path) {
         const std::filesystem::path p(path);
         const std::string folder = p.parent_path().string();
@@ -39,9 +43,9 @@ std::vector<std::vector<std::size_t>> conflict_groups(const std::vector<BatchEnt
         if (fresh) {
             std::error_code ec;
             auto canonical = std::filesystem::weakly_canonical(folder.empty() ? "." : folder, ec);
-            it->second = ec ? folder : canonical.string();
+            it->second = ec ? std::filesystem::path(folder) : canonical;
         }
-        return it->second + '/' + p.filename().string();
+        return (it->second / p.filename()).string();
     };
     std::unordered_map<std::string, std::size_t> owner;
     owner.reserve(2 * n);
@@ -71,14 +75,28 @@ std::vector<std::vector<std::size_t>> conflict_groups(const std::vector<BatchEnt
     return groups;
 }
 
+// Makes the entry's kept folders below the output folder, unless its source
+// is missing: a skipped or failing source leaves no empty folders.
+void make_kept_folders(const BatchPlan& plan, const BatchEntry& entry) {
+    const std::string_view name = entry.name;
+    const std::string_view folders = name.substr(0, name.size() - paths::file_name(name).size());
+    if (folders.empty() || files::missing(entry.source))
+        return;
+    if (int err = files::make_folders_below(plan.output_directory, folders); err != 0)
+        fail_cannot_create(entry.output, system_error_text(err));
+}
+
 // Converts one entry; every failure becomes its result.
-FileResult convert_entry(Mode mode, const BatchEntry& entry, std::size_t index) {
+FileResult convert_entry(const BatchPlan& plan, const BatchEntry& entry, std::size_t index) {
     FileResult result;
     result.index = index;
     try {
-        result.outcome = convert_file(mode, entry.source, entry.stem) == ConvertResult::Converted
-                             ? FileOutcome::Converted
-                             : FileOutcome::Skipped;
+        if (plan.subfolders == Subfolders::Kept)
+            make_kept_folders(plan, entry);
+        result.outcome =
+            convert_file(plan.mode, entry.source, entry.stem) == ConvertResult::Converted
+                ? FileOutcome::Converted
+                : FileOutcome::Skipped;
     } catch (const Error& e) {
         result = {index, FileOutcome::Failed, e.what()};
     } catch (const std::bad_alloc&) {
@@ -92,8 +110,11 @@ FileResult convert_entry(Mode mode, const BatchEntry& entry, std::size_t index) 
 // Collects results and hands them on in list order.
 class Reporter {
   public:
-    Reporter(std::size_t n, const BatchCallbacks& callbacks)
-        : results_(n), done_(n, false), callbacks_(callbacks) {}
+    Reporter(const std::vector<BatchEntry>& entries, const BatchCallbacks& callbacks)
+        : entries_(entries),
+          results_(entries.size()),
+          done_(entries.size(), false),
+          callbacks_(callbacks) {}
 
     void finished(FileResult result) {
         std::lock_guard lock(lock_);
@@ -117,6 +138,7 @@ class Reporter {
         summary.converted = counts_[0];
         summary.skipped = counts_[1];
         summary.failed = counts_[2];
+        summary.numbered = numbered_;
     }
 
   private:
@@ -124,6 +146,8 @@ class Reporter {
         while (next_ < done_.size() && done_[next_]) {
             const FileResult& result = results_[next_];
             ++counts_[static_cast<int>(result.outcome)];
+            if (result.outcome == FileOutcome::Converted && entries_[next_].numbered)
+                ++numbered_;
             if (callbacks_.finished)
                 callbacks_.finished(result);
             // The message is no longer needed.
@@ -132,28 +156,43 @@ class Reporter {
         }
     }
 
+    const std::vector<BatchEntry>& entries_;
     std::mutex lock_;
     std::vector<FileResult> results_;
     std::vector<bool> done_;
     std::size_t next_ = 0;
     std::size_t counts_[3] = {};
+    std::size_t numbered_ = 0;
     const BatchCallbacks& callbacks_;
 };
 
 }  // namespace
 
 BatchPlan plan_batch(Mode mode, const std::vector<std::string>& sources,
-                     const std::string& output_directory, paths::Convention convention) {
+                     const std::string& output_directory, Subfolders subfolders,
+                     paths::Convention convention) {
     BatchPlan plan;
     plan.mode = mode;
     plan.output_directory = output_directory;
+    plan.subfolders = subfolders;
+    const std::string extension(mode_info(mode).output_extension);
+    // The stems below the output folder, then each made unique.
+    std::vector<std::string> stems = subfolders == Subfolders::Kept
+                                         ? relative_folders(sources, convention)
+                                         : std::vector<std::string>(sources.size());
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        stems[i] += paths::base_name(sources[i], convention);
+    std::vector<OutputName> names = unique_output_stems(stems, extension);
+    stems = {};
+    const std::string folder = paths::with_separator(output_directory, convention);
     plan.entries.reserve(sources.size());
-    const std::string_view extension = mode_info(mode).output_extension;
-    for (const std::string& source : sources) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
         BatchEntry entry;
-        entry.source = source;
-        entry.stem = output_stem(source, output_directory, convention);
-        entry.output = entry.stem + std::string(extension);
+        entry.source = sources[i];
+        entry.stem = folder + names[i].stem;
+        entry.output = entry.stem + extension;
+        entry.name = std::move(names[i].stem) + extension;
+        entry.numbered = names[i].numbered;
         plan.entries.push_back(std::move(entry));
     }
     plan.groups = conflict_groups(plan.entries);
@@ -164,6 +203,7 @@ BatchPlan shard_of(const BatchPlan& plan, std::size_t k, std::size_t n) {
     BatchPlan share;
     share.mode = plan.mode;
     share.output_directory = plan.output_directory;
+    share.subfolders = plan.subfolders;
     for (std::size_t g = k; g < plan.groups.size(); g += n) {
         std::vector<std::size_t> group;
         group.reserve(plan.groups[g].size());
@@ -179,7 +219,7 @@ BatchPlan shard_of(const BatchPlan& plan, std::size_t k, std::size_t n) {
 BatchSummary run_batch(const BatchPlan& plan, const BatchOptions& options,
                        const BatchCallbacks& callbacks) {
     BatchSummary summary;
-    Reporter reporter(plan.entries.size(), callbacks);
+    Reporter reporter(plan.entries, callbacks);
     std::atomic<std::size_t> next_group{0};
     std::atomic<bool> stop{false}, cancelled{false}, folder_failed{false};
 
@@ -195,7 +235,7 @@ BatchSummary run_batch(const BatchPlan& plan, const BatchOptions& options,
                 }
                 if (options.starting)
                     options.starting(i);
-                FileResult result = convert_entry(plan.mode, plan.entries[i], i);
+                FileResult result = convert_entry(plan, plan.entries[i], i);
                 if (result.outcome == FileOutcome::Failed &&
                     options.stop_when_output_folder_fails &&
                     !files::usable_folder(plan.output_directory)) {

@@ -13,33 +13,49 @@
 
 namespace quillora {
 
+// Where the outputs go below the output folder.
+enum class Subfolders {
+    Flat,  // all straight into the output folder
+    Kept,  // each into its source's folder relative to the deepest folder
+           // holding every source of the run, made when missing
+};
+
 struct BatchEntry {
     std::string source;  // as listed, used unchanged
-    std::string stem;    // the output folder with its separator and the base name
+    std::string stem;    // the output without the mode's extension
     std::string output;  // the stem and the mode's extension
+    // The output below the output folder: the kept folders and the file name.
+    std::string name;
+    // Whether the name was numbered ("NAME (2).EXT") because an earlier
+    // entry of the run has the name the source gives.
+    bool numbered = false;
 };
 
 struct BatchPlan {
     Mode mode = Mode::BmpToJpeg;
     std::string output_directory;  // as given
+    Subfolders subfolders = Subfolders::Flat;
     std::vector<BatchEntry> entries;
-    // The entries whose conversions touch a common file (two sources with
-    // one output name, or an output that is another entry's source), each
-    // group in list order and the groups ordered by their first entry. One
-    // worker converts a group, in order, so the outputs do not depend on how
-    // many files are converted at once.
+    // The entries whose conversions touch a common file (an output that is
+    // another entry's source, or one source listed twice), each group in
+    // list order and the groups ordered by their first entry. One worker
+    // converts a group, in order, so the outputs do not depend on how many
+    // files are converted at once.
     std::vector<std::vector<std::size_t>> groups;
 };
 
-// Plans the conversion of `sources`, in list order, into `output_directory`.
+// Plans the conversion of `sources`, in list order, into `output_directory`:
+// every output a name of its own (numbered when an earlier entry has the
+// name the source gives), so that no run writes one output twice.
 BatchPlan plan_batch(Mode mode, const std::vector<std::string>& sources,
-                     const std::string& output_directory,
+                     const std::string& output_directory, Subfolders subfolders = Subfolders::Flat,
                      paths::Convention convention = paths::kHost);
 
 // Share k (0 <= k < n) of a plan, for spreading one list over n runs: the
 // groups whose index is k modulo n, each kept whole and in order, so the n
-// shares convert every entry exactly once, differ by at most one group, and
-// give the outputs one run over the whole plan gives.
+// shares convert every entry exactly once, under the names of the whole
+// plan, differ by at most one group, and give the outputs one run over the
+// whole plan gives.
 BatchPlan shard_of(const BatchPlan& plan, std::size_t k, std::size_t n);
 
 enum class FileOutcome {
@@ -84,6 +100,7 @@ struct BatchSummary {
     std::size_t skipped = 0;
     std::size_t failed = 0;
     std::size_t not_started = 0;  // left when the run was cancelled or stopped
+    std::size_t numbered = 0;     // converted under a numbered name
     bool cancelled = false;
     bool output_folder_failed = false;
     unsigned workers = 0;  // how many converted

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QImage>
 #include <QKeyEvent>
@@ -16,7 +17,10 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
+#include <QTextDocument>
+#include <algorithm>
 
 namespace quillora {
 
@@ -36,26 +40,46 @@ QString qt_file_filter(const QString& filter) {
 
 namespace {
 
-// A warning and, below it, the lines it is about, read-only but selectable.
-class ListWarning : public QDialog {
+// A message and, below it, the lines it is about, read-only but selectable.
+// The box is as wide as its longest line where the screen allows; a longer
+// line wraps rather than running out of sight.
+class ListBox : public QDialog {
   public:
-    ListWarning(QWidget* parent, const QString& title, const QString& text,
-                const QStringList& lines)
+    ListBox(QWidget* parent, ListBoxKind kind, const QString& title, const QString& text,
+            const QStringList& lines)
         : QDialog(parent) {
         setWindowTitle(title);
         setObjectName("lista_falhas");
         auto* icon = new QLabel(this);
         const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-        icon->setPixmap(
-            style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this).pixmap(size, size));
+        icon->setPixmap(style()
+                            ->standardIcon(kind == ListBoxKind::Warning
+                                               ? QStyle::SP_MessageBoxWarning
+                                               : QStyle::SP_MessageBoxInformation,
+                                           nullptr, this)
+                            .pixmap(size, size));
         auto* label = new QLabel(text, this);
         label->setObjectName("texto");
+        label->setWordWrap(true);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* list = new QPlainTextEdit(this);
         list->setObjectName("linhas");
         list->setReadOnly(true);
-        list->setLineWrapMode(QPlainTextEdit::NoWrap);
+        list->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        list->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         list->setPlainText(lines.join('\n'));
-        list->setMinimumSize(480, 160);
+        list->setAccessibleName(text);
+        // The first lines tell the width well enough; a long list is not
+        // measured line by line.
+        int widest = 0;
+        for (qsizetype i = 0; i < std::min<qsizetype>(lines.size(), 500); ++i)
+            widest = std::max(widest, list->fontMetrics().horizontalAdvance(lines[i]));
+        const QRect screen = this->screen()->availableGeometry();
+        const int frame = 2 * list->frameWidth() +
+                          2 * static_cast<int>(list->document()->documentMargin()) +
+                          style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list) + 4;
+        list->setMinimumSize(std::clamp(widest + frame, 480, std::max(480, screen.width() * 2 / 3)),
+                             160);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
         QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
         ok->setDefault(true);
@@ -65,6 +89,7 @@ class ListWarning : public QDialog {
         layout->addWidget(label, 0, 1);
         layout->addWidget(list, 1, 1);
         layout->addWidget(buttons, 2, 0, 1, 2);
+        setMinimumWidth(title_bar_width(*this, title));
         ok->setFocus();
     }
 
@@ -252,11 +277,19 @@ class QtDialogs final : public Dialogs {
         return chosen;
     }
     void warn(QWidget* parent, const QString& title, const QString& text) override {
-        QMessageBox::warning(parent, title, text);
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+        // The box sizes itself to its text when shown; a row as wide as the
+        // title bar needs keeps a short message from cutting the title.
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+            grid->addItem(new QSpacerItem(title_bar_width(box, title), 0, QSizePolicy::Minimum,
+                                          QSizePolicy::Minimum),
+                          grid->rowCount(), 0, 1, grid->columnCount());
+        }
+        box.exec();
     }
-    void warn_list(QWidget* parent, const QString& title, const QString& text,
-                   const QStringList& lines) override {
-        ListWarning box(parent, title, text, lines);
+    void list_box(QWidget* parent, ListBoxKind kind, const QString& title, const QString& text,
+                  const QStringList& lines) override {
+        ListBox box(parent, kind, title, text, lines);
         box.exec();
     }
 };
@@ -264,6 +297,18 @@ class QtDialogs final : public Dialogs {
 Dialogs* g_replacement = nullptr;
 
 }  // namespace
+
+int title_bar_width(const QWidget& window, const QString& title) {
+    QFont font = window.font();
+    font.setBold(true);
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * 1.5);
+    else
+        font.setPixelSize(font.pixelSize() * 3 / 2);
+    const int buttons =
+        4 * window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+    return QFontMetrics(font).horizontalAdvance(title) + buttons + 32;
+}
 
 Dialogs& dialogs() {
     static QtDialogs qt_dialogs;

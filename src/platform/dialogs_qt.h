@@ -16,6 +16,8 @@ namespace quillora {
 // Makes the preview picture of a file (may fail with any exception).
 using PreviewMaker = std::function<QImage(const QString& path)>;
 
+enum class ListBoxKind { Information, Warning };
+
 class Dialogs {
   public:
     virtual ~Dialogs() = default;
@@ -53,15 +55,22 @@ class Dialogs {
     virtual std::optional<QColor> pick_colour(QWidget* parent, const QColor& initial) = 0;
     // A warning with an OK button.
     virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
-    // A warning followed by a list of lines the user can scroll, select and
-    // copy, with an OK button that Enter presses.
-    virtual void warn_list(QWidget* parent, const QString& title, const QString& text,
-                           const QStringList& lines) = 0;
+    // An information or a warning followed by a list of lines the user can
+    // scroll, select and copy (a line too long for the box wraps), with an
+    // OK button that Enter presses.
+    virtual void list_box(QWidget* parent, ListBoxKind kind, const QString& title,
+                          const QString& text, const QStringList& lines) = 0;
 };
 
 // A filter in the "description|*.a;*.b" form as Qt's file dialogs take it:
 // "description (*.a *.b)".
 QString qt_file_filter(const QString& filter);
+
+// The width a window needs for the desktop's title bar to show `title`
+// whole: the title in a bold font half as large again as the window's (title
+// bars use a larger font than the program's own), beside the window's icon
+// and its buttons.
+int title_bar_width(const QWidget& window, const QString& title);
 
 // The dialogs in use: Qt's own unless a test installed others.
 Dialogs& dialogs();

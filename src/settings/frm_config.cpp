@@ -79,6 +79,7 @@ void Tform_config::read_settings(const settings::SettingsStore& REG) {
     ui_->cor1->set_colour(settings::read_colour(REG, "ListCor1", ui_->cor1->colour()));
     ui_->cor2->set_colour(settings::read_colour(REG, "ListCor2", ui_->cor2->colour()));
     ui_->linhash->setChecked(REG.read_integer("LinhasHorizontais", 0) == 1);
+    ui_->manter_subpastas->setChecked(REG.read_integer("ManterSubpastas", 0) == 1);
 }
 
 void Tform_config::write_settings(settings::SettingsStore& REG) const {
@@ -88,6 +89,7 @@ void Tform_config::write_settings(settings::SettingsStore& REG) const {
     REG.write_text("ListCor1", settings::colour_to_text(ui_->cor1->colour()));
     REG.write_text("ListCor2", settings::colour_to_text(ui_->cor2->colour()));
     REG.write_integer("LinhasHorizontais", ui_->linhash->isChecked() ? 1 : 0);
+    REG.write_integer("ManterSubpastas", ui_->manter_subpastas->isChecked() ? 1 : 0);
 }
 
 bool Tform_config::grid_lines() const {

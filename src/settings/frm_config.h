@@ -1,5 +1,6 @@
-// The options dialog: the two default folders, the capture's minimise box,
-// the selection colours of the file list and its grid lines.
+// The options dialog: the two default folders and whether a run keeps the
+// sources' folders, the capture's minimise box, the selection colours of
+// the file list and its grid lines.
 #pragma once
 
 #include <QDialog>
@@ -22,10 +23,11 @@ class Tform_config : public QDialog {
     ~Tform_config() override;
 
     // Fills the controls from the settings, in the order DirBuscar,
-    // DirSalvar, Minimizar, ListCor1, ListCor2, LinhasHorizontais. A colour
-    // text that is not a colour fails as text_to_colour does.
+    // DirSalvar, Minimizar, ListCor1, ListCor2, LinhasHorizontais,
+    // ManterSubpastas. A colour text that is not a colour fails as
+    // text_to_colour does.
     void read_settings(const settings::SettingsStore& REG);
-    // Writes all six values from the controls, in the same order, changed
+    // Writes all seven values from the controls, in the same order, changed
     // or not.
     void write_settings(settings::SettingsStore& REG) const;
 

@@ -19,6 +19,7 @@
 #include "support/fixtures.h"
 #include "support/qt_print.h"
 #include "support/scripted_dialogs.h"
+#include "support/stored_settings.h"
 #include "support/temp_dir.h"
 
 namespace quillora {
@@ -62,6 +63,7 @@ class BatchRun : public ::testing::Test {
     void cancel() { window->progresso()->findChild<QPushButton*>("bt_cancel")->click(); }
 
     TempDir dir;
+    testing::StoredSettings stored;
     testing::ScriptedDialogs dialogs;
     std::unique_ptr<Tform_principal> window;
     QLineEdit* output = nullptr;
@@ -173,9 +175,10 @@ TEST_F(BatchRun, FilesConvertOffTheWindowsThread) {
     EXPECT_EQ(outputs(), 2);
 }
 
-// Same-name sources from several folders convert in list order whatever the
-// number of workers: the last one wins, byte for byte.
-TEST_F(BatchRun, OutputsAreTheSameWithAnyNumberOfWorkers) {
+// Same-name sources from several folders each get an output of their own,
+// the same whatever the number of workers, and one information box lists the
+// numbered names.
+TEST_F(BatchRun, SameNamesAreNumberedAndListed) {
     std::vector<std::string> sources;
     for (int i = 0; i < 12; ++i) {
         const std::string folder = dir.file("in" + std::to_string(i % 3));
@@ -191,28 +194,64 @@ TEST_F(BatchRun, OutputsAreTheSameWithAnyNumberOfWorkers) {
         window->findChild<QListWidget*>("lista_arquivos")->clear();
         window->append(sources);
         window->batch_options().workers = workers;
+        dialogs.informations.clear();
         start();
         const auto outputs = testing::files_in(dir.file("out"));
-        EXPECT_EQ(outputs.size(), 4u);
+        EXPECT_EQ(outputs.size(), 12u);
         if (first.empty())
             first = outputs;
         EXPECT_EQ(outputs, first);
+        EXPECT_TRUE(dialogs.warnings.isEmpty());
+        ASSERT_EQ(dialogs.informations.size(), 1);
+        const QStringList lines = dialogs.informations[0].split('\n');
+        ASSERT_EQ(lines.size(), 9);
+        EXPECT_EQ(lines[0],
+                  QString::fromUtf8("8 arquivo(s) salvos com um nome numerado, pois outro "
+                                    "arquivo desta conversão já tinha o nome:"));
+        EXPECT_EQ(lines[1],
+                  QString::fromStdString(sources[4]) + QString::fromUtf8(" → p0 (2).jpg"));
+        EXPECT_EQ(lines[8],
+                  QString::fromStdString(sources[11]) + QString::fromUtf8(" → p3 (3).jpg"));
     }
 }
 
+// The folder tree is kept when the setting says so, read at each run.
+TEST_F(BatchRun, TheFolderTreeIsKeptWhenTheSettingIsOn) {
+    for (const char* folder : {"fotos/ferias", "fotos/natal"})
+        std::filesystem::create_directories(dir.file(folder));
+    const std::vector<std::string> sources = {dir.file("fotos/ferias/IMG.bmp"),
+                                              dir.file("fotos/natal/IMG.bmp")};
+    for (const std::string& source : sources)
+        write_bmp(testing::pattern_bitmap(8, 8), source);
+    window->append(sources);
+    stored.store().write_integer("ManterSubpastas", 1);
+    start();
+    EXPECT_TRUE(files::exists(dir.file("out/ferias/IMG.jpg")));
+    EXPECT_TRUE(files::exists(dir.file("out/natal/IMG.jpg")));
+    EXPECT_TRUE(dialogs.informations.isEmpty());
+
+    std::filesystem::remove_all(dir.file("out"));
+    std::filesystem::create_directory(dir.file("out"));
+    stored.store().write_integer("ManterSubpastas", 0);
+    start();
+    EXPECT_EQ(testing::files_in(dir.file("out")).size(), 2u);
+    EXPECT_TRUE(files::exists(dir.file("out/IMG (2).jpg")));
+}
+
 // A file that cannot be converted is listed with its message once the run is
-// over; the others convert and the lists stay as they were.
+// over; the others convert and the lists stay as they were. The run is no
+// success: its last step stays open.
 TEST_F(BatchRun, FailedFilesAreListedAndTheRunGoesOn) {
     std::vector<std::string> sources = pictures(5);
     dir.write("p2.bmp", "this file holds no picture at all");
     window->append(sources);
-    bool ticked_success = false;
+    std::vector<int> ticked;
     QObject::connect(window->progresso()->steps(), &StepList::line_ticked,
-                     [&](int k) { ticked_success = ticked_success || k == 5; });
+                     [&](int k) { ticked.push_back(k); });
     start();
     EXPECT_EQ(outputs(), 4);
     EXPECT_FALSE(files::exists(dir.file("out/p2.jpg")));
-    EXPECT_TRUE(ticked_success);
+    EXPECT_EQ(ticked, (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(dialogs.warnings,
               QStringList{QString::fromStdString("1 arquivo(s) não foram convertidos:\n" +
                                                  sources[2] + ": Bitmap image is not valid")});
@@ -221,8 +260,30 @@ TEST_F(BatchRun, FailedFilesAreListedAndTheRunGoesOn) {
     EXPECT_TRUE(window->progresso()->isHidden());
 }
 
+// Failures and numbered names share one warning box: the failures first.
+TEST_F(BatchRun, FailuresAndNumberedNamesShareOneWarning) {
+    std::filesystem::create_directory(dir.file("outra"));
+    const std::vector<std::string> sources = {
+        dir.file("p0.bmp"), dir.file("outra/p0.bmp"),
+        dir.write("ruim.bmp", "this file holds no picture at all")};
+    write_bmp(testing::pattern_bitmap(8, 8), sources[0]);
+    write_bmp(testing::pattern_bitmap(8, 8), sources[1]);
+    window->append(sources);
+    start();
+    EXPECT_TRUE(dialogs.informations.isEmpty());
+    ASSERT_EQ(dialogs.warnings.size(), 1);
+    EXPECT_EQ(dialogs.warnings[0].toStdString(),
+              "1 arquivo(s) não foram convertidos:\n" + sources[2] +
+                  ": Bitmap image is not valid\n"
+                  "\n"
+                  "1 arquivo(s) salvos com um nome numerado, pois outro arquivo desta conversão "
+                  "já tinha o nome:\n" +
+                  sources[1] + " → p0 (2).jpg");
+}
+
 // When the output folder cannot take files, no later file could succeed: the
-// run stops at the first failure.
+// run stops at the first failure, and the box counts every file not
+// converted.
 TEST_F(BatchRun, AnUnusableOutputFolderStopsTheRun) {
     const std::vector<std::string> sources = pictures(4);
     window->append(sources);
@@ -233,12 +294,40 @@ TEST_F(BatchRun, AnUnusableOutputFolderStopsTheRun) {
                      [&](int k) { ticked_closing = ticked_closing || k >= 4; });
     start();
     ASSERT_EQ(dialogs.warnings.size(), 1);
-    EXPECT_EQ(dialogs.warnings[0].toStdString(),
-              "1 arquivo(s) não foram convertidos:\n" + sources[0] + ": Cannot create file \"" +
-                  dir.file("missing/p0.jpg") + "\". No such file or directory");
+    EXPECT_EQ(dialogs.warnings[0].toStdString(), "4 arquivo(s) não foram convertidos:\n" +
+                                                     sources[0] + ": Cannot create file \"" +
+                                                     dir.file("missing/p0.jpg") +
+                                                     "\". No such file or directory\n"
+                                                     "3 arquivo(s) não iniciados");
     EXPECT_FALSE(ticked_closing);
     EXPECT_EQ(window->shown_list(), sources);
     EXPECT_TRUE(window->isEnabled());
+}
+
+// Closing the main window during a run acts as Cancel: the file being
+// converted is finished, no other starts, and the window closes then.
+TEST_F(BatchRun, ClosingTheWindowDuringARunCancelsAndClosesAfterIt) {
+    window->append(pictures(5));
+    window->batch_options().workers = 1;
+    bool open_after_the_request = false;
+    window->batch_options().starting = [&](std::size_t i) {
+        if (i == 2) {
+            QMetaObject::invokeMethod(
+                window.get(),
+                [&] {
+                    window->close();
+                    open_after_the_request = window->isVisible();
+                },
+                Qt::BlockingQueuedConnection);
+        }
+    };
+    start();
+    EXPECT_TRUE(open_after_the_request);
+    EXPECT_EQ(outputs(), 3);
+    EXPECT_TRUE(files::exists(dir.file("out/p2.jpg")));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(window->progresso()->isHidden());
+    EXPECT_TRUE(dialogs.warnings.isEmpty());
 }
 
 TEST_F(BatchRun, EnabledOnlyWithFilesAndAnOutputFolder) {

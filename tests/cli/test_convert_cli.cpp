@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "cli/convert_cli.h"
@@ -137,23 +138,114 @@ TEST(ConvertCli, JobsGiveTheSameBytesAsOneAtATime) {
         args.insert(args.end(), sources.begin(), sources.end());
         CliRun r = convert(args);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "quillora-convert: " + sources.back() +
-                             ": JPEG error #53\n"
-                             "12 converted, 0 skipped, 1 failed\n");
+        EXPECT_NE(r.err.find("quillora-convert: " + sources.back() + ": JPEG error #53\n"),
+                  std::string::npos);
+        EXPECT_TRUE(
+            r.err.ends_with("12 converted, 0 skipped, 1 failed, 8 saved under a numbered name\n"))
+            << r.err;
         return testing::files_in(out);
     };
     for (int depth : {32, 8}) {
         auto one = outputs("1", depth);
-        EXPECT_EQ(one.size(), 4u);  // p0..p3
+        EXPECT_EQ(one.size(), 12u);  // p0..p3, each three times
         EXPECT_EQ(outputs("4", depth), one);
-        // The last source named p3 in the list is src2/p3.jpeg.
+        // The third source named p3 in the list is src2/p3.jpeg.
         display::ScopedDisplay keep(depth);
         JpegPicture last = JpegPicture::read(sources[11]);
         Bitmap expected = create_screen_bitmap(last.width(), last.height());
         last.draw(expected);
-        EXPECT_EQ(read_bmp(dir.file("out1-" + std::to_string(depth)) + "/p3.bmp").width(),
+        EXPECT_EQ(read_bmp(dir.file("out1-" + std::to_string(depth)) + "/p3 (3).bmp").width(),
                   expected.width());
     }
+}
+
+// A name an earlier file of the run has is numbered, and said so: no output
+// replaces another of the same run. Shards of the list give the same names.
+TEST(ConvertCli, OneNameFromTwoFoldersIsNumbered) {
+    TempDir dir;
+    for (const char* folder : {"ferias", "natal", "one", "shards"})
+        std::filesystem::create_directory(dir.file(folder));
+    const std::vector<std::string> sources = {
+        dir.file("ferias/IMG_0001.jpg"), dir.file("natal/IMG_0001.jpg"),
+        dir.file("ferias/foto.jpg"), dir.file("ferias/foto.jpeg")};
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        encode_jpeg(pattern_bitmap(10 + static_cast<int>(i), 8), sources[i]);
+    std::vector<std::string> args = {"--mode", "jpg-bmp", "--output", dir.file("one")};
+    args.insert(args.end(), sources.begin(), sources.end());
+    const CliRun r = convert(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "quillora-convert: " + sources[1] +
+                         ": saved as IMG_0001 (2).bmp\n"
+                         "quillora-convert: " +
+                         sources[3] +
+                         ": saved as foto (2).bmp\n"
+                         "4 converted, 0 skipped, 0 failed, 2 saved under a numbered name\n");
+    const auto one = testing::files_in(dir.file("one"));
+    EXPECT_EQ(one.size(), 4u);
+    EXPECT_EQ(read_bmp(dir.file("one/IMG_0001 (2).bmp")).width(), 11);
+    EXPECT_EQ(read_bmp(dir.file("one/foto (2).bmp")).width(), 13);
+
+    // Each shard names the files it converts as the whole run does.
+    auto saved_lines = [](const std::string& err) {
+        std::multiset<std::string> lines;
+        std::istringstream in(err);
+        for (std::string line; std::getline(in, line);) {
+            if (line.find(": saved as ") != std::string::npos)
+                lines.insert(line);
+        }
+        return lines;
+    };
+    std::multiset<std::string> said;
+    args[3] = dir.file("shards");
+    for (const char* shard : {"0/3", "1/3", "2/3"}) {
+        std::vector<std::string> share = args;
+        share.insert(share.end(), {"--shard", shard});
+        const CliRun part = convert(share);
+        EXPECT_EQ(part.status, 0);
+        said.merge(saved_lines(part.err));
+    }
+    EXPECT_EQ(said, saved_lines(r.err));
+    EXPECT_EQ(testing::files_in(dir.file("shards")), one);
+}
+
+// --keep-folders puts each output in its source's folder below the deepest
+// folder holding every source, making the folders; shards find that folder
+// on the whole list, so each gives the tree one run gives.
+TEST(ConvertCli, KeepFoldersGivesTheTreeBackInShardsToo) {
+    TempDir dir;
+    const std::vector<std::string> tree = {"a/x.bmp", "c/x.bmp", "a/b/y.bmp"};
+    std::vector<std::string> sources;
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        sources.push_back(dir.file("fotos/" + tree[i]));
+        std::filesystem::create_directories(std::filesystem::path(sources.back()).parent_path());
+        write_bmp(pattern_bitmap(4 + static_cast<int>(i), 4), sources.back());
+    }
+    auto run_into = [&](const std::string& out, std::vector<std::string> extra) {
+        std::filesystem::create_directory(dir.file(out));
+        std::vector<std::string> args = {"--mode", "bmp-jpg", "--output", dir.file(out)};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.insert(args.end(), sources.begin(), sources.end());
+        return convert(args);
+    };
+    const CliRun whole = run_into("one", {"--keep-folders"});
+    EXPECT_EQ(whole.status, 0);
+    EXPECT_EQ(whole.err, "3 converted, 0 skipped, 0 failed\n");
+    const auto one = testing::tree_in(dir.file("one"));
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : one)
+        names.push_back(name);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"a/", "a/b/", "a/b/y.jpg", "a/x.jpg", "c/", "c/x.jpg"}));
+    for (const char* shard : {"0/3", "1/3", "2/3"})
+        EXPECT_EQ(run_into("shards", {"--keep-folders", "--shard", shard}).status, 0);
+    EXPECT_EQ(testing::tree_in(dir.file("shards")), one);
+
+    // Without it, one folder and numbered names.
+    EXPECT_EQ(run_into("flat", {}).status, 0);
+    names.clear();
+    for (const auto& [name, bytes] : testing::tree_in(dir.file("flat")))
+        names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"x (2).jpg", "x.jpg", "y.jpg"}));
 }
 
 TEST(ConvertCli, ListTakesTheModeAndTheFilesFromAListFile) {
@@ -424,7 +516,7 @@ TEST(ConvertCli, GnuParallelShardsGiveTheOutputsOfOneRun) {
     ASSERT_EQ(std::system(recipe.c_str()), 0);
     auto outputs = [&](const std::string& out) { return testing::files_in(dir.file(out)); };
     const auto one = outputs("one");
-    EXPECT_EQ(one.size(), 20u);
+    EXPECT_EQ(one.size(), 60u);
     EXPECT_EQ(outputs("shards"), one);
 }
 

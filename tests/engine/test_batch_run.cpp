@@ -11,8 +11,11 @@
 #include <set>
 #include <thread>
 
+#include "filelist/directory_search.h"
 #include "imaging/bmp.h"
+#include "imaging/jpeg.h"
 #include "platform/display.h"
+#include "platform/files.h"
 #include "support/fixtures.h"
 #include "support/ordinary_user.h"
 #include "support/temp_dir.h"
@@ -48,8 +51,98 @@ TEST(BatchPlan, OutputNames) {
     }
     // The Windows convention names outputs the same way on every host.
     const BatchPlan windows = plan_batch(Mode::BmpToJpeg, {"E:\\fotos\\ferias.2004.bmp"},
-                                         "D:\\saida", paths::Convention::Windows);
+                                         "D:\\saida", Subfolders::Flat, paths::Convention::Windows);
     EXPECT_EQ(windows.entries[0].output, "D:\\saida\\ferias.2004.jpg");
+}
+
+// Names are given in list order: a name an earlier entry has becomes the
+// first "NAME (k)" that no entry of the run has.
+TEST(BatchPlan, ANameAnEarlierEntryHasIsNumbered) {
+    struct Case {
+        const char* what;
+        Mode mode;
+        std::vector<std::string> sources;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"one name from two folders",
+         Mode::JpegToBmp,
+         {"/ferias/IMG_0001.jpg", "/natal/IMG_0001.jpg"},
+         {"IMG_0001.bmp", "IMG_0001 (2).bmp"}},
+        {"foto.jpg and foto.jpeg",
+         Mode::JpegToBmp,
+         {"/i/foto.jpg", "/i/foto.jpeg"},
+         {"foto.bmp", "foto (2).bmp"}},
+        {"a name that is already numbered in the list",
+         Mode::JpegToBmp,
+         {"/a/IMG.jpg", "/b/IMG.jpg", "/c/IMG (2).jpg", "/d/IMG (2).jpg"},
+         {"IMG.bmp", "IMG (3).bmp", "IMG (2).bmp", "IMG (2) (2).bmp"}},
+        {"many of one name",
+         Mode::BmpToJpeg,
+         {"/a/p.bmp", "/b/p.bmp", "/c/p.bmp", "/d/q.bmp"},
+         {"p.jpg", "p (2).jpg", "p (3).jpg", "q.jpg"}},
+        {"letters of another case",
+         Mode::IcoToBmp,
+         {"/a/Icone.ico", "/b/ICONE.ICO"},
+         {"Icone.bmp", "ICONE (2).bmp"}},
+        {"no base name", Mode::IcoToJpeg, {"/a/.ico", "/b/.ico"}, {".jpg", " (2).jpg"}},
+        {"the same file twice", Mode::BmpToJpeg, {"/a/x.bmp", "/a/x.bmp"}, {"x.jpg", "x (2).jpg"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const BatchPlan plan = plan_batch(c.mode, c.sources, "/o");
+        std::vector<std::string> names;
+        for (const BatchEntry& e : plan.entries) {
+            names.push_back(e.name);
+            EXPECT_EQ(e.output, "/o/" + e.name);
+            EXPECT_EQ(e.stem + std::string(mode_info(c.mode).output_extension), e.output);
+            EXPECT_EQ(e.numbered,
+                      std::string(paths::base_name(e.source)) != paths::base_name(e.name))
+                << e.name;
+        }
+        EXPECT_EQ(names, c.names);
+    }
+}
+
+// With the folders kept, each output goes below the output folder into its
+// source's folder relative to the deepest folder holding every source, and
+// names are numbered within each folder.
+TEST(BatchPlan, KeptFoldersAreRelativeToTheDeepestCommonFolder) {
+    const std::string cwd = std::filesystem::current_path().string();
+    const std::string here = std::filesystem::current_path().filename().string();
+    struct Case {
+        const char* what;
+        std::vector<std::string> sources;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"a searched tree",
+         {"/f/IMG.jpg", "/f/ferias/IMG.jpg", "/f/natal/IMG.jpg", "/f/natal/2020/IMG.jpg"},
+         {"IMG.bmp", "ferias/IMG.bmp", "natal/IMG.bmp", "natal/2020/IMG.bmp"}},
+        {"numbered within a folder",
+         {"/f/a/x.jpg", "/f/a/x.jpeg", "/f/b/x.jpg"},
+         {"a/x.bmp", "a/x (2).bmp", "b/x.bmp"}},
+        {"one folder", {"/f/a/x.jpg", "/f/a/y.jpg"}, {"x.bmp", "y.bmp"}},
+        {"only the root in common", {"/f/x.jpg", "/g/h/y.jpg"}, {"f/x.bmp", "g/h/y.bmp"}},
+        {"dots and doubled separators",
+         {"/f/./a//x.jpg", "/f/b/../c/y.jpg", "/f/a/./z.jpg"},
+         {"a/x.bmp", "c/y.bmp", "a/z.bmp"}},
+        {"relative paths climbing up",
+         {"../up/x.jpg", "a/y.jpg", "z.jpg"},
+         {"up/x.bmp", here + "/a/y.bmp", here + "/z.bmp"}},
+        {"relative and absolute", {"a/x.jpg", cwd + "/b/y.jpg"}, {"a/x.bmp", "b/y.bmp"}},
+        {"names that are not UTF-8",
+         {"/f/\xE9t\xE9/a.jpg", "/f/x/a.jpg"},
+         {"\xE9t\xE9/a.bmp", "x/a.bmp"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const BatchPlan plan = plan_batch(Mode::JpegToBmp, c.sources, "/o", Subfolders::Kept);
+        std::vector<std::string> names;
+        for (const BatchEntry& e : plan.entries) {
+            names.push_back(e.name);
+            EXPECT_EQ(e.output, "/o/" + e.name);
+        }
+        EXPECT_EQ(names, c.names);
+    }
 }
 
 TEST(BatchPlan, EntriesThatTouchOneFileFormAGroupInListOrder) {
@@ -60,19 +153,18 @@ TEST(BatchPlan, EntriesThatTouchOneFileFormAGroupInListOrder) {
         Groups groups;
     } cases[] = {
         {"distinct names", Mode::BmpToJpeg, {"/a/x.bmp", "/a/y.bmp", "/b/z.bmp"}, {{0}, {1}, {2}}},
-        {"one name from two folders",
+        {"one name from two folders: two outputs",
          Mode::BmpToJpeg,
          {"/a/x.bmp", "/a/y.bmp", "/b/x.bmp"},
+         {{0}, {1}, {2}}},
+        {"an output that a later entry reads",
+         Mode::JpegToBmp,
+         {"/i/b.jpg", "/i/a.jpg", "/o/b.bmp"},
          {{0, 2}, {1}}},
-        {"a.jpg and a.jpeg", Mode::JpegToBmp, {"/i/a.jpg", "/i/b.jpg", "/i/a.jpeg"}, {{0, 2}, {1}}},
-        {"an output that is another entry's source",
+        {"a source in the output folder keeps its own name",
          Mode::JpegToBmp,
          {"/o/b.bmp", "/i/a.jpg", "/i/b.jpg"},
-         {{0, 2}, {1}}},
-        {"chains join",
-         Mode::BmpToJpeg,
-         {"/a/x.bmp", "/b/y.bmp", "/c/x.bmp", "/d/y.bmp", "/o/x.jpg"},
-         {{0, 2, 4}, {1, 3}}},
+         {{0}, {1}, {2}}},
         {"two spellings of one file", Mode::BmpToJpeg, {"/a/./x.bmp", "/a/x.bmp"}, {{0, 1}}},
         {"the same file twice",
          Mode::IcoToBmp,
@@ -86,35 +178,46 @@ TEST(BatchPlan, EntriesThatTouchOneFileFormAGroupInListOrder) {
     EXPECT_TRUE(plan_batch(Mode::BmpToJpeg, {}, "/o").groups.empty());
 }
 
-// Spread over N runs, a list converts every entry exactly once, with the
-// entries of one output name in one run, in list order.
-TEST(BatchPlan, ShardsCoverEveryEntryOnceAndKeepGroupsWhole) {
+// Spread over N runs, a list converts every entry exactly once, under the
+// name the whole plan gives it, with the entries of a group in one run, in
+// list order.
+TEST(BatchPlan, ShardsCoverEveryEntryOnceUnderTheWholePlansNames) {
     std::vector<std::string> sources;
-    for (int i = 0; i < 40; ++i)
-        sources.push_back("/in" + std::to_string(i % 4) + "/p" + std::to_string(i % 13) + ".bmp");
-    const BatchPlan whole = plan_batch(Mode::BmpToJpeg, sources, "/o");
-    for (std::size_t n = 1; n <= 7; ++n) {
-        SCOPED_TRACE(n);
-        std::map<std::string, std::size_t> shard_of_output;
-        std::multiset<std::string> seen;
-        std::size_t fewest = SIZE_MAX, most = 0;
-        for (std::size_t k = 0; k < n; ++k) {
-            const BatchPlan share = shard_of(whole, k, n);
-            fewest = std::min(fewest, share.groups.size());
-            most = std::max(most, share.groups.size());
-            std::size_t next = 0;
-            for (const auto& group : share.groups) {
-                for (std::size_t i : group) {
-                    EXPECT_EQ(i, next++);  // entries in group order, indices renumbered
-                    const BatchEntry& e = share.entries[i];
-                    seen.insert(e.source);
-                    auto [it, fresh] = shard_of_output.emplace(e.output, k);
-                    EXPECT_EQ(it->second, k) << e.output << " in two shards";
+    for (int i = 0; i < 40; ++i) {
+        sources.push_back("/in" + std::to_string(i % 4) + "/" + std::to_string(i % 3) + "/p" +
+                          std::to_string(i % 13) + ".bmp");
+    }
+    // Sources that are outputs of earlier entries make groups of more than one.
+    sources.push_back("/o/p1.jpg");
+    sources.push_back("/o/p2.jpg");
+    for (Subfolders subfolders : {Subfolders::Flat, Subfolders::Kept}) {
+        const BatchPlan whole = plan_batch(Mode::BmpToJpeg, sources, "/o", subfolders);
+        std::set<std::string> outputs;
+        for (const BatchEntry& e : whole.entries)
+            EXPECT_TRUE(outputs.insert(e.output).second) << e.output << " planned twice";
+        std::multiset<std::pair<std::string, std::string>> planned;
+        for (const BatchEntry& e : whole.entries)
+            planned.emplace(e.source, e.output);
+        for (std::size_t n = 1; n <= 7; ++n) {
+            SCOPED_TRACE(n);
+            std::multiset<std::pair<std::string, std::string>> seen;
+            std::size_t fewest = SIZE_MAX, most = 0;
+            for (std::size_t k = 0; k < n; ++k) {
+                const BatchPlan share = shard_of(whole, k, n);
+                EXPECT_EQ(share.subfolders, subfolders);
+                fewest = std::min(fewest, share.groups.size());
+                most = std::max(most, share.groups.size());
+                std::size_t next = 0;
+                for (const auto& group : share.groups) {
+                    for (std::size_t i : group) {
+                        EXPECT_EQ(i, next++);  // entries in group order, indices renumbered
+                        seen.emplace(share.entries[i].source, share.entries[i].output);
+                    }
                 }
             }
+            EXPECT_EQ(seen, planned);
+            EXPECT_LE(most - fewest, 1u);
         }
-        EXPECT_EQ(seen, std::multiset<std::string>(sources.begin(), sources.end()));
-        EXPECT_LE(most - fewest, 1u);
     }
 }
 
@@ -180,8 +283,9 @@ TEST_F(BatchRunner, ReportsInListOrderWithAnyNumberOfWorkers) {
     }
 }
 
-TEST_F(BatchRunner, SameNameGroupsConvertInListOrder) {
-    // Each later source of one name overwrites the earlier one's output.
+// Sources of one name each get an output of their own, the same with any
+// number of workers: nothing is overwritten by a later source.
+TEST_F(BatchRunner, SameNamesGetOutputsOfTheirOwnWithAnyNumberOfWorkers) {
     std::vector<std::string> sources;
     for (int i = 0; i < 12; ++i) {
         std::filesystem::create_directories(dir.file("in" + std::to_string(i)));
@@ -190,15 +294,82 @@ TEST_F(BatchRunner, SameNameGroupsConvertInListOrder) {
     }
     std::map<std::string, std::vector<std::uint8_t>> with_one;
     for (unsigned workers : {1u, 4u}) {
+        SCOPED_TRACE(workers);
         std::filesystem::remove_all(dir.file("out"));
         Seen seen;
-        run(plan_batch(Mode::BmpToJpeg, sources, out()), {workers, false, {}}, seen);
+        const BatchSummary summary =
+            run(plan_batch(Mode::BmpToJpeg, sources, out()), {workers, false, {}}, seen);
+        EXPECT_EQ(summary.converted, 12u);
+        EXPECT_EQ(summary.numbered, 9u);
         const auto outputs = testing::files_in(dir.file("out"));
-        ASSERT_EQ(outputs.size(), 3u);
+        ASSERT_EQ(outputs.size(), 12u);
         if (workers == 1)
             with_one = outputs;
-        EXPECT_EQ(outputs, with_one) << workers << " workers";
+        EXPECT_EQ(outputs, with_one);
+        // The fourth source of name p1 (in10) is the fourth p1 output.
+        EXPECT_EQ(JpegPicture::read(dir.file("out/p1 (4).jpg")).width(), 6 + 10 % 5);
     }
+}
+
+// A recursive search converted with the folders kept gives the tree back
+// below the output folder, every folder made and none else.
+TEST_F(BatchRunner, KeptFoldersGiveTheSearchedTreeBack) {
+    const std::vector<std::string> tree = {"IMG.bmp",       "ferias/IMG.bmp",   "ferias/b.bmp",
+                                           "natal/IMG.bmp", "natal/2020/c.bmp", "\xE9t\xE9/d.bmp"};
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        std::filesystem::create_directories(
+            std::filesystem::path(dir.file("fotos/" + tree[i])).parent_path());
+        picture("fotos/" + tree[i], static_cast<int>(i));
+    }
+    std::filesystem::create_directories(dir.file("fotos/vazia"));
+    std::vector<std::string> sources;
+    SearchCallbacks found;
+    found.found = [&sources](const std::string& path) { sources.push_back(path); };
+    search_directory(dir.file("fotos"), {"*.bmp"}, true, found);
+    // A missing source leaves no folder behind.
+    sources.push_back(dir.file("fotos/sumida/e.bmp"));
+    Seen seen;
+    const BatchSummary summary =
+        run(plan_batch(Mode::BmpToJpeg, sources, out(), Subfolders::Kept), {2, false, {}}, seen);
+    EXPECT_EQ(summary.converted, tree.size());
+    EXPECT_EQ(summary.skipped, 1u);
+    EXPECT_EQ(summary.numbered, 0u);
+    // Every file in its folder, each from its own source; only the folders
+    // that hold outputs are made.
+    std::map<std::string, int> expected = {
+        {"ferias/", 0}, {"natal/", 0}, {"natal/2020/", 0}, {"\xE9t\xE9/", 0}};
+    for (std::size_t i = 0; i < tree.size(); ++i)
+        expected[tree[i].substr(0, tree[i].size() - 3) + "jpg"] = 6 + static_cast<int>(i) % 5;
+    std::map<std::string, int> made;
+    for (const auto& [name, bytes] : testing::tree_in(dir.file("out"))) {
+        made[name] = name.back() == '/' ? 0 : JpegPicture::read(dir.file("out/" + name)).width();
+    }
+    EXPECT_EQ(made, expected);
+}
+
+// Nothing is written outside the output folder: a link or a file standing
+// where a kept folder should be fails that file alone.
+TEST_F(BatchRunner, KeptFoldersNeverLeadOutOfTheOutputFolder) {
+    std::filesystem::create_directories(dir.file("fotos/a"));
+    std::filesystem::create_directories(dir.file("fotos/b"));
+    std::filesystem::create_directories(dir.file("fotos/c"));
+    const std::vector<std::string> sources = {
+        picture("fotos/a/x.bmp", 1), picture("fotos/b/y.bmp", 2), picture("fotos/c/z.bmp", 3)};
+    std::filesystem::create_directories(dir.file("elsewhere"));
+    out();
+    std::filesystem::create_directory_symlink(dir.file("elsewhere"), dir.file("out/a"));
+    dir.write("out/b", "a file where a folder should be");
+    Seen seen;
+    const BatchSummary summary =
+        run(plan_batch(Mode::BmpToJpeg, sources, dir.file("out"), Subfolders::Kept), {1, false, {}},
+            seen);
+    EXPECT_EQ(summary.converted, 1u);
+    EXPECT_EQ(seen.messages[0],
+              "Cannot create file \"" + dir.file("out/a/x.jpg") + "\". Not a directory");
+    EXPECT_EQ(seen.messages[1],
+              "Cannot create file \"" + dir.file("out/b/y.jpg") + "\". Not a directory");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("elsewhere")));
+    EXPECT_TRUE(files::exists(dir.file("out/c/z.jpg")));
 }
 
 TEST_F(BatchRunner, CancelStartsNoFurtherFile) {

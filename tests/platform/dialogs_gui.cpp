@@ -7,10 +7,17 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include "app/frm_principal.h"
 #include "filelist/frm_definir.h"
@@ -118,6 +125,74 @@ TEST_F(PictureOpenDialog, AMissingNameIsAppendedToTheList) {
     window.findChild<QAbstractButton*>("bt_buscar")->click();
     EXPECT_EQ(refused, "");
     EXPECT_EQ(window.shown_list(), (std::vector<std::string>{there, dir.file("digitado.bmp")}));
+}
+
+// The program's title stays whole in the title bar of every message box,
+// however short the message and whatever the font.
+TEST(MessageBoxes, WideEnoughForTheirTitle) {
+    const QString title = "Quillora 1.0";
+    const QFont normal = QApplication::font();
+    for (double scale : {1.0, 2.0}) {
+        SCOPED_TRACE(scale);
+        QFont font = normal;
+        font.setPointSizeF(normal.pointSizeF() * scale);
+        QApplication::setFont(font);
+        // The title in a bold font of the box's size, beside three buttons.
+        QFont bold = font;
+        bold.setBold(true);
+        const int least = QFontMetrics(bold).horizontalAdvance(title) +
+                          3 * QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        int warning = 0, list = 0;
+        {
+            testing::WhenShown<QMessageBox> answer([&](QMessageBox* box) {
+                warning = box->width();
+                box->accept();
+            });
+            dialogs().warn(nullptr, title, "x");
+        }
+        {
+            testing::WhenShown<QDialog> answer([&](QDialog* box) {
+                list = box->width();
+                box->accept();
+            });
+            dialogs().list_box(nullptr, ListBoxKind::Information, title, "x", {"y"});
+        }
+        EXPECT_GE(warning, least);
+        EXPECT_GE(list, least);
+    }
+    QApplication::setFont(normal);
+}
+
+// No line of a list box is cut: a line longer than the box wraps, so none
+// runs out of sight, and the box is as wide as its lines where it can be.
+TEST(ListBoxes, LongLinesWrapAndShortOnesFit) {
+    const QString path =
+        "/home/usuario/Imagens/ferias/2023/IMG_0001.jpg: Bitmap image is not valid";
+    const QString long_line = QString(30, 'z') + "/" + path + path + path + path + path;
+    struct Seen {
+        int horizontal_range = -1;
+        int lines_of_first = 0, lines_of_long = 0;
+        bool first_fits = false;
+    } seen;
+    testing::WhenShown<QDialog> answer([&](QDialog* box) {
+        auto* list = box->findChild<QPlainTextEdit*>("linhas");
+        list->ensurePolished();
+        QApplication::processEvents();
+        seen.horizontal_range = list->horizontalScrollBar()->maximum();
+        const QTextBlock first = list->document()->firstBlock();
+        seen.lines_of_first = first.layout() ? first.layout()->lineCount() : 0;
+        seen.lines_of_long = first.next().layout() ? first.next().layout()->lineCount() : 0;
+        seen.first_fits = list->fontMetrics().horizontalAdvance(path) <= list->viewport()->width();
+        box->accept();
+    });
+    dialogs().list_box(nullptr, ListBoxKind::Warning, "Quillora 1.0",
+                       QString::fromUtf8("3 arquivo(s) não foram convertidos:"),
+                       {path, long_line, QString::fromUtf8("1 arquivo(s) não iniciados")});
+    EXPECT_TRUE(answer.answered());
+    EXPECT_EQ(seen.horizontal_range, 0);
+    EXPECT_EQ(seen.lines_of_first, 1);  // the box is wide enough for a usual line
+    EXPECT_TRUE(seen.first_fits);
+    EXPECT_GT(seen.lines_of_long, 1);
 }
 
 }  // namespace

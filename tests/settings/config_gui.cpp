@@ -105,13 +105,26 @@ TEST_F(OptionsDialog, Layout) {
     EXPECT_EQ(pages->tabBar()->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(pages->tabBar()->tabRect(0).height(), 24);
     const std::pair<const char*, QRect> places[] = {
-        {"dir_salvar", {8, 40, 369, 21}}, {"dir_buscar", {8, 88, 369, 21}},
-        {"minimizar", {8, 24, 369, 17}},  {"cor1", {8, 24, 113, 22}},
-        {"cor2", {8, 48, 113, 22}},       {"linhash", {8, 80, 369, 17}},
-        {"bt_ok", {102, 228, 99, 29}},    {"bt_cancelar", {206, 228, 99, 29}},
+        {"dir_salvar", {8, 40, 369, 21}},
+        {"dir_buscar", {8, 88, 369, 21}},
+        {"minimizar", {8, 24, 369, 17}},
+        {"cor1", {8, 24, 113, 22}},
+        {"cor2", {8, 48, 113, 22}},
+        {"linhash", {8, 80, 369, 17}},
+        {"bt_ok", {102, 228, 99, 29}},
+        {"bt_cancelar", {206, 228, 99, 29}},
+        {"manter_subpastas", {8, 120, 369, 17}},
     };
     for (const auto& [name, place] : places)
         EXPECT_EQ(child<QWidget>(&dialog, name)->geometry(), place) << name;
+    // The folder page holds the new box whole, below the two folder fields.
+    auto* keep = child<QCheckBox>(&dialog, "manter_subpastas");
+    EXPECT_EQ(keep->parentWidget(), pages->widget(0));
+    EXPECT_EQ(keep->text(),
+              QString::fromUtf8("Recriar as Subpastas das Imagens no Diretório de Salvar"));
+    EXPECT_TRUE(pages->widget(0)->rect().contains(keep->geometry()));
+    EXPECT_LE(keep->sizeHint().width(), keep->width());
+    EXPECT_LE(keep->sizeHint().height(), keep->height() + 4);
     EXPECT_EQ(child<QCheckBox>(&dialog, "minimizar")->text(),
               "Minimizar o Programa Na Captura do Desktop");
     EXPECT_EQ(child<QCheckBox>(&dialog, "linhash")->text(), "Linhas Horizontais");
@@ -119,12 +132,13 @@ TEST_F(OptionsDialog, Layout) {
     EXPECT_EQ(child<QPushButton>(&dialog, "bt_cancelar")->text(), "Cancelar");
 }
 
-TEST_F(OptionsDialog, FirstRunOkWritesAllSixValuesInOrder) {
+TEST_F(OptionsDialog, FirstRunOkWritesAllValuesInOrder) {
     ASSERT_TRUE(open_options([](Tform_config& dialog) {
         EXPECT_EQ(child<QLineEdit>(&dialog, "dir_salvar")->text(), "");
         EXPECT_EQ(child<QLineEdit>(&dialog, "dir_buscar")->text(), "");
         EXPECT_FALSE(child<QCheckBox>(&dialog, "minimizar")->isChecked());
         EXPECT_FALSE(child<QCheckBox>(&dialog, "linhash")->isChecked());
+        EXPECT_FALSE(child<QCheckBox>(&dialog, "manter_subpastas")->isChecked());
         EXPECT_EQ(child<ColourPicker>(&dialog, "cor1")->colour(), settings::kRed);
         EXPECT_EQ(child<ColourPicker>(&dialog, "cor2")->colour(), settings::kYellow);
         EXPECT_EQ(dialog.pos(), QPoint(0, 0) + (dialog.parentWidget()->frameGeometry().center() -
@@ -132,8 +146,8 @@ TEST_F(OptionsDialog, FirstRunOkWritesAllSixValuesInOrder) {
         child<QAbstractButton>(&dialog, "bt_ok")->click();
     }));
     const std::vector<std::string> expected = {
-        "DirBuscar=",     "DirSalvar=",        "Minimizar=0",
-        "ListCor1=clRed", "ListCor2=clYellow", "LinhasHorizontais=0"};
+        "DirBuscar=",        "DirSalvar=",          "Minimizar=0",      "ListCor1=clRed",
+        "ListCor2=clYellow", "LinhasHorizontais=0", "ManterSubpastas=0"};
     EXPECT_EQ(stored_values(stored), expected);
 }
 
@@ -144,6 +158,7 @@ TEST_F(OptionsDialog, OkStoresTheControlsAndAppliesThemToTheMainWindow) {
         child<QLineEdit>(&dialog, "dir_buscar")->setText("/tmp/fotos");
         child<QCheckBox>(&dialog, "minimizar")->setChecked(true);
         child<QCheckBox>(&dialog, "linhash")->setChecked(true);
+        child<QCheckBox>(&dialog, "manter_subpastas")->setChecked(true);
         auto* background = child<ColourPicker>(&dialog, "cor1");
         child<QToolButton>(background->drop_down(), "cor_05")->click();  // navy
         auto* text = child<ColourPicker>(&dialog, "cor2");
@@ -155,7 +170,8 @@ TEST_F(OptionsDialog, OkStoresTheControlsAndAppliesThemToTheMainWindow) {
                                                "Minimizar=1",
                                                "ListCor1=clNavy",
                                                "ListCor2=clLime",
-                                               "LinhasHorizontais=1"};
+                                               "LinhasHorizontais=1",
+                                               "ManterSubpastas=1"};
     EXPECT_EQ(stored_values(stored), expected);
     EXPECT_EQ(main_field("diretorio_salvar")->text(), QString::fromUtf8("/tmp/saída"));
     EXPECT_EQ(main_field("diretorio_buscar")->text(), "/tmp/fotos");
@@ -167,6 +183,7 @@ TEST_F(OptionsDialog, OkStoresTheControlsAndAppliesThemToTheMainWindow) {
     ASSERT_TRUE(open_options([](Tform_config& dialog) {
         EXPECT_EQ(child<QLineEdit>(&dialog, "dir_buscar")->text(), "/tmp/fotos");
         EXPECT_TRUE(child<QCheckBox>(&dialog, "minimizar")->isChecked());
+        EXPECT_TRUE(child<QCheckBox>(&dialog, "manter_subpastas")->isChecked());
         EXPECT_EQ(child<ColourPicker>(&dialog, "cor1")->colour(), 0x800000u);
         dialog.reject();
     }));

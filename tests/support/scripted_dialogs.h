@@ -19,6 +19,7 @@ struct ScriptedDialogs : Dialogs {
     QStringList capture_last;
     QList<QColor> colour_initial;
     QStringList warnings;
+    QStringList informations;
 
     ScriptedDialogs() { set_dialogs(this); }
     ~ScriptedDialogs() override { set_dialogs(nullptr); }
@@ -45,10 +46,11 @@ struct ScriptedDialogs : Dialogs {
         return colour;
     }
     void warn(QWidget*, const QString&, const QString& text) override { warnings << text; }
-    // Each list warning as its text, then its lines, one per line.
-    void warn_list(QWidget*, const QString&, const QString& text,
-                   const QStringList& lines) override {
-        warnings << (QStringList{text} + lines).join('\n');
+    // Each list box as its text, then its lines, one per line.
+    void list_box(QWidget*, ListBoxKind kind, const QString&, const QString& text,
+                  const QStringList& lines) override {
+        (kind == ListBoxKind::Warning ? warnings : informations)
+            << (QStringList{text} + lines).join('\n');
     }
 };
 

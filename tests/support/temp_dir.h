@@ -73,4 +73,18 @@ inline std::map<std::string, std::vector<std::uint8_t>> files_in(const std::stri
     return files;
 }
 
+// Every file below a folder by its path relative to the folder, with its
+// bytes; folders are listed by their path with a "/" at the end.
+inline std::map<std::string, std::vector<std::uint8_t>> tree_in(const std::string& folder) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string name = e.path().lexically_relative(folder).string();
+        if (e.is_directory() && !e.is_symlink())
+            files[name + "/"];
+        else
+            files[name] = read_bytes(e.path().string());
+    }
+    return files;
+}
+
 }  // namespace quillora::testing
