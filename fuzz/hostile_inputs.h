@@ -37,6 +37,17 @@ Bytes icon_file(const Bytes& image, std::uint8_t size_byte = 0);
 // group whose single image is `image`.
 Bytes executable_with_icon(const Bytes& image, std::uint8_t size_byte = 0);
 
+// One image of an icon group: its data and the facts the group states.
+struct GroupImage {
+    Bytes data;
+    std::uint8_t size_byte = 0;  // width and height (0 for 256)
+    std::uint8_t colour_count = 0;
+    std::uint16_t bit_count = 32;
+};
+
+// The same with one icon group of the given images, in that order.
+Bytes executable_with_icons(const std::vector<GroupImage>& images);
+
 // The cases of one decompression bomb each, at full size: the truncated
 // progressive colour JPEG of 23170 x 23170 pixels, the icon file and the
 // executable whose PNG image is a 1-bit picture of 23170 x 23170 pixels.
