@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/icon_image.h"
+#include "imaging/icon_writer.h"
 
 namespace quillora::testing {
 
@@ -102,6 +104,25 @@ inline std::vector<std::uint8_t> make_ico(const std::vector<IcoImageFixture>& im
     for (const auto& b : blobs)
         file.insert(file.end(), b.begin(), b.end());
     return file;
+}
+
+// The bytes of an icon file holding one image of width x height: 24 bits of
+// one colour (0xRRGGBB), every pixel opaque.
+inline std::vector<std::uint8_t> solid_icon_file(int width, int height, std::uint32_t rgb) {
+    IconImage icon;
+    icon.colour = Bitmap(width, height, 24);
+    icon.mask = Bitmap(width, height, 1);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = icon.colour.row(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(rgb);
+            p[1] = static_cast<std::uint8_t>(rgb >> 8);
+            p[2] = static_cast<std::uint8_t>(rgb >> 16);
+        }
+    }
+    MemoryIconStream stream;
+    EncodeIconToStream(stream, icon);
+    return stream.bytes;
 }
 
 // The blue, green, red of pixel (x, y) of a bitmap of any depth.
