@@ -257,6 +257,46 @@ Bytes icon_file(const Bytes& image, std::uint8_t size_byte) {
     return b;
 }
 
+Bytes icon_image_32(int width, int height, bool with_mask) {
+    Bytes b;
+    put32le(b, 40);
+    put32le(b, static_cast<std::uint32_t>(width));
+    put32le(b, static_cast<std::uint32_t>(2 * height));
+    put16le(b, 1);
+    put16le(b, 32);
+    for (int i = 0; i < 6; ++i)
+        put32le(b, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            put32le(b, x == y ? 0xFF3366CCu : 0);
+    }
+    if (with_mask) {
+        const std::size_t stride = (static_cast<std::size_t>(width) + 31) / 32 * 4;
+        b.insert(b.end(), stride * static_cast<std::size_t>(height), 0);
+    }
+    return b;
+}
+
+Bytes icon_file_of_ties(const Bytes& image, int count) {
+    Bytes b;
+    put16le(b, 0);
+    put16le(b, 1);
+    put16le(b, static_cast<unsigned>(count));
+    const auto offset = static_cast<std::uint32_t>(6 + 16 * count);
+    for (int i = 0; i < count; ++i) {
+        put8(b, 32);
+        put8(b, 32);
+        put8(b, 0);
+        put8(b, 0);
+        put16le(b, 1);
+        put16le(b, 0);
+        put32le(b, static_cast<std::uint32_t>(image.size()));
+        put32le(b, offset);
+    }
+    b.insert(b.end(), image.begin(), image.end());
+    return b;
+}
+
 Bytes executable_with_icon(const Bytes& image, std::uint8_t size_byte) {
     return executable_with_icons({{image, size_byte, 0, 32}});
 }

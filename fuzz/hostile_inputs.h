@@ -33,6 +33,16 @@ Bytes blank_png(int width, int height, int bit_depth = 1);
 // `size_byte` is the entry's width and height byte (0 for 256).
 Bytes icon_file(const Bytes& image, std::uint8_t size_byte = 0);
 
+// The data of a 32-bit icon image of width x height (a 40-byte header, the
+// colour rows, and the mask rows when `with_mask`), transparent but for an
+// opaque diagonal. Without its mask its alpha must give the transparency.
+Bytes icon_image_32(int width, int height, bool with_mask);
+
+// An icon file (type 1) of `count` entries that all tie: 32 x 32, colour
+// count 0, bit count 0, every one naming `image`, so that the choice reads
+// the bits of each from the image's header.
+Bytes icon_file_of_ties(const Bytes& image, int count);
+
 // A PE32 executable of headers and one resource section holding one icon
 // group whose single image is `image`.
 Bytes executable_with_icon(const Bytes& image, std::uint8_t size_byte = 0);

@@ -411,6 +411,20 @@ TEST(ExeIconsDamaged, EachDamageLosesOnlyWhatItTouches) {
     }
 }
 
+// A group whose images all tie and name no bit count: the choice reads each
+// image's header, through the one reader's bounded look-ups, and still
+// finds the icon.
+TEST(ExeIconsHostile, ManyTiedImagesWithoutBitCounts) {
+    display::ScopedDisplay display(32);
+    const Bytes exe = hostile::executable_with_icons(std::vector<hostile::GroupImage>(
+        1000, hostile::GroupImage{hostile::icon_image_32(1, 1, true), 32, 0, 0}));
+    EXPECT_EQ(count_exe_icons(exe), 1);
+    const std::optional<IconImage> icon = extract_exe_icon(exe, 0);
+    ASSERT_TRUE(icon.has_value());
+    EXPECT_EQ(icon->width(), 32);
+    EXPECT_EQ(icon->height(), 32);
+}
+
 // A PNG image larger than any icon format holds is no icon, whatever its
 // data: a 66 KB executable must not cost gigabytes to show 32 x 32 pixels.
 TEST(ExeIconsHostile, PngImagesOver1024PixelsAreNoIcon) {

@@ -1172,6 +1172,18 @@ TEST(IcoDamage, UnreadableImageDataIsOutOfResources) {
     EXPECT_EQ(decode_icon_image(odd.encode()).height(), 4);
 }
 
+// Thousands of entries that all tie, each naming the same image: each
+// image header is read once, and the last entry wins on equal bits.
+TEST(IcoDamage, ManyTiedEntriesWithoutBitCounts) {
+    const hostile::Bytes file =
+        hostile::icon_file_of_ties(hostile::icon_image_32(32, 32, true), 65535);
+    IconPicture picture(file);
+    Bitmap target = drawn(picture);
+    EXPECT_EQ(picture.chosen_index(), 65534u);
+    EXPECT_EQ(pixel_at(target, 0, 31), rgb(0x33, 0x66, 0xCC));
+    EXPECT_EQ(pixel_at(target, 0, 0), rgb(255, 255, 255));
+}
+
 // ---------------------------------------------------------------------------
 // Type 0
 
