@@ -58,10 +58,10 @@ Files exe_files() {
         {"png_bomb.exe", [] { return executable_with_icon(blank_png(kBombSide, kBombSide, 1)); }},
         {"png_small.exe", [] { return executable_with_icon(blank_png(32, 32, 8), 32); }},
         {"png_wide.exe", [] { return executable_with_icon(blank_png(256, 64, 8), 0); }},
-        {"ties_1000.exe",
+        {"ties_100.exe",
          [] {
              return executable_with_icons(
-                 std::vector<GroupImage>(1000, GroupImage{icon_image_32(1, 1, true), 32, 0, 0}));
+                 std::vector<GroupImage>(100, GroupImage{icon_image_32(1, 1, true), 32, 0, 0}));
          }},
     };
 }
