@@ -49,6 +49,7 @@ void IconReduction::reduce_across(int source_y) {
     const int mask_width = mask_row ? mask.width() : 0;
     const auto image_width = static_cast<std::uint64_t>(colour.width());
     const auto result_width = static_cast<std::uint64_t>(width_);
+    std::uint64_t first = 0;  // the first result column pixel x falls in
     for (int x = 0; x < colour.width(); ++x) {
         const auto i = static_cast<std::size_t>(x);
         std::uint32_t blue = source_[4 * i], green = source_[4 * i + 1], red = source_[4 * i + 2];
@@ -66,8 +67,9 @@ void IconReduction::reduce_across(int source_y) {
             }
         }
         const std::uint64_t start = i * result_width, end = start + result_width;
-        for (std::uint64_t j = start / image_width; j < result_width && j * image_width < end;
-             ++j) {
+        while ((first + 1) * image_width <= start)
+            ++first;
+        for (std::uint64_t j = first; j < result_width && j * image_width < end; ++j) {
             const std::uint64_t weight =
                 (std::min(end, (j + 1) * image_width) - std::max(start, j * image_width)) * alpha;
             std::uint64_t* sum = &across_[4 * j];
