@@ -54,11 +54,10 @@ class IconReduction {
     std::vector<std::uint64_t> sums_;    // the result row's sums
 };
 
-// The image reduced to fit a box (icon_fit_size, so the box holds at least
-// one pixel each way and the image is wider or higher than it) at the top-left
-// corner of a transparent image of the box's size: a 32-bit image with alpha
-// and a mask whose bits mark the pixels of alpha 0, both stored bottom row
-// first.
+// The image reduced to fit a box of at least one pixel each way
+// (icon_fit_size; an image that fits keeps its size) at the top-left corner
+// of a transparent image of the box's size: a 32-bit image with alpha and a
+// mask whose bits mark the pixels of alpha 0, both stored bottom row first.
 IconImage reduce_icon_image(const IconImage& icon, display::Size box);
 
 }  // namespace quillora
