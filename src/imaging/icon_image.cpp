@@ -188,7 +188,7 @@ IconImage decode_dib_image(std::span<const std::uint8_t> bytes) {
     icon.mask = make_mask(width, height, false);
     const std::size_t colour_copy = std::min<std::size_t>(icon.colour.stride(), colour_stride);
     const std::size_t mask_copy = std::min<std::size_t>(icon.mask.stride(), mask_stride);
-    // Both views were checked whole: the rows are copied straight out of them.
+    // The views were checked whole: the rows are copied straight out of them.
     const std::uint8_t* colour_from = colour_rows.data();
     const std::uint8_t* mask_from = mask_rows.data();
     for (int r = 0; r < height; ++r) {  // r counts from the bottom row

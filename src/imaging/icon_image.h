@@ -48,9 +48,9 @@ IconImage decode_icon_image(std::span<const std::uint8_t> data, int width = 0, i
 // The memory decode_icon_image(data, width, height) and drawing the result
 // hold, read from the image's header before anything is decoded: the colour
 // image and the mask, their scaled copies, a row buffer (drawing it reduced
-// on a smaller bitmap adds 68 bytes per column of that bitmap). 0 for data that the
-// decoder refuses before allocating (too short, an unknown format, a PNG image
-// larger than kMaxPngIconSide).
+// on a smaller bitmap adds 68 bytes per column of that bitmap). 0 for data
+// that the decoder refuses before allocating (too short, an unknown format,
+// a PNG image larger than kMaxPngIconSide).
 std::uint64_t icon_image_memory(std::span<const std::uint8_t> data, int width = 0,
                                 int height = 0) noexcept;
 

@@ -34,10 +34,8 @@ display::Size icon_fit_size(int width, int height, display::Size box) noexcept;
 // image and two rows of sums, never the whole result.
 class IconReduction {
   public:
+    // Fails with "Bitmap image is not valid" for a size outside those bounds.
     IconReduction(const IconImage& icon, int width, int height);
-
-    int width() const noexcept { return width_; }
-    int height() const noexcept { return height_; }
 
     // Row y of the result, top row first, as blue, green, red, alpha quads
     // (straight alpha; a pixel of alpha 0 is black).
