@@ -9,6 +9,7 @@
 namespace quillora {
 namespace {
 
+using testing::make_icon_image;
 using testing::rgb_at;
 
 TEST(IconFitSize, KeepsTheShapeAndNeverEnlarges) {
@@ -34,27 +35,6 @@ TEST(IconFitSize, KeepsTheShapeAndNeverEnlarges) {
     }
 }
 
-// A 24-bit icon of width x height: `pixel(x, y)` gives 0xRRGGBB, `masked(x, y)`
-// the mask bit.
-IconImage mask_icon(int width, int height, const std::function<std::uint32_t(int, int)>& pixel,
-                    const std::function<bool(int, int)>& masked = {}) {
-    IconImage icon;
-    icon.colour = Bitmap(width, height, 24);
-    icon.mask = Bitmap(width, height, 1);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = icon.colour.row(y) + 3 * x;
-            const std::uint32_t c = pixel(x, y);
-            p[0] = static_cast<std::uint8_t>(c);
-            p[1] = static_cast<std::uint8_t>(c >> 8);
-            p[2] = static_cast<std::uint8_t>(c >> 16);
-            if (masked && masked(x, y))
-                icon.mask.row(y)[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-        }
-    }
-    return icon;
-}
-
 // The icon drawn on a white 32 x 32 bitmap of a depth.
 Bitmap drawn(const IconImage& icon, int depth = 32) {
     Bitmap target = create_screen_bitmap(32, 32, depth);
@@ -65,12 +45,12 @@ Bitmap drawn(const IconImage& icon, int depth = 32) {
 constexpr std::uint32_t kWhite = 0xFFFFFF, kRed = 0xFF0000;
 
 TEST(IconReduce, SolidColoursStayExactAtEveryDepth) {
-    const IconImage icon = mask_icon(64, 64, [](int, int) { return 0x12B456u; });
+    const IconImage icon = make_icon_image(64, 64, [](int, int) { return 0x12B456u; });
     for (const int depth : {32, 24, 16, 8}) {
         const Bitmap target = drawn(icon, depth);
         const Bitmap expected = [&] {
             Bitmap one = create_screen_bitmap(1, 1, depth);
-            draw_icon(mask_icon(1, 1, [](int, int) { return 0x12B456u; }), one);
+            draw_icon(make_icon_image(1, 1, [](int, int) { return 0x12B456u; }), one);
             return one;
         }();
         EXPECT_EQ(rgb_at(target, 0, 0), rgb_at(expected, 0, 0)) << depth;
@@ -82,7 +62,7 @@ TEST(IconReduce, NeighboursAreAveraged) {
     // Pixels alternating black and white: every result pixel covers two of
     // each, and shows grey rather than either.
     const IconImage checks =
-        mask_icon(64, 64, [](int x, int y) { return (x + y) % 2 ? kWhite : 0u; });
+        make_icon_image(64, 64, [](int x, int y) { return (x + y) % 2 ? kWhite : 0u; });
     const Bitmap target = drawn(checks);
     for (int y = 0; y < 32; ++y) {
         for (int x = 0; x < 32; ++x)
@@ -90,7 +70,8 @@ TEST(IconReduce, NeighboursAreAveraged) {
     }
     // Three to two, columns white, black, black: the first result column
     // covers the white one and half a black one, the second only black.
-    const IconImage stripes = mask_icon(48, 48, [](int x, int) { return x % 3 ? 0u : kWhite; });
+    const IconImage stripes =
+        make_icon_image(48, 48, [](int x, int) { return x % 3 ? 0u : kWhite; });
     const Bitmap mixed = drawn(stripes);
     EXPECT_EQ(rgb_at(mixed, 0, 0), 0xAAAAAAu);
     EXPECT_EQ(rgb_at(mixed, 1, 0), 0u);
@@ -101,7 +82,7 @@ TEST(IconReduce, TransparencyIsAveragedWithoutDarkEdges) {
     // Transparent (set bit over black) left of x = 33, red right of it: the
     // result column 16 covers one pixel of each and is half red over white,
     // not red darkened by the black under the transparent pixels.
-    const IconImage icon = mask_icon(
+    const IconImage icon = make_icon_image(
         64, 64, [](int x, int) { return x < 33 ? 0u : kRed; }, [](int x, int) { return x < 33; });
     const Bitmap target = drawn(icon);
     EXPECT_EQ(rgb_at(target, 15, 9), kWhite);
@@ -121,7 +102,7 @@ TEST(IconReduce, TransparencyIsAveragedWithoutDarkEdges) {
 TEST(IconReduce, InvertingPixelsShowWhatTheyShowOnWhite) {
     // A set mask bit over a colour inverts the background: on white, the
     // colour's complement, which the reduced image keeps.
-    const IconImage icon = mask_icon(
+    const IconImage icon = make_icon_image(
         64, 64, [](int, int) { return 0x12B456u; }, [](int, int) { return true; });
     const Bitmap target = drawn(icon);
     EXPECT_EQ(rgb_at(target, 0, 0), 0xED4BA9u);
@@ -146,7 +127,7 @@ TEST(IconReduce, AlphaKeepsItsColourAndAveragesItsCover) {
 }
 
 TEST(IconReduce, ReducedImageIsPlacedInATransparentBox) {
-    const IconImage icon = mask_icon(
+    const IconImage icon = make_icon_image(
         64, 32, [](int x, int) { return x >= 62 ? 0u : kRed; }, [](int x, int) { return x >= 62; });
     const IconImage boxed = reduce_icon_image(icon, {32, 32});
     ASSERT_EQ(boxed.width(), 32);
