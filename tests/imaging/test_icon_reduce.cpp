@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 
 #include "imaging/icon_reduce.h"
 #include "support/fixtures.h"
