@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int last = std::min(count, 8);
     for (int index = -1; index <= last; ++index) {
         const auto icon = quillora::exe_icons::extract_exe_icon(bytes, index);
-        if (icon && (icon->width() != icon_size.width || icon->mask.bpp() != 1))
+        if (icon && (icon->width() != icon_size.width || icon->height() != icon_size.height ||
+                     icon->mask.bpp() != 1))
             __builtin_trap();
     }
     return 0;

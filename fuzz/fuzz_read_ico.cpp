@@ -2,6 +2,8 @@
 // bitmap. The header's reserved field, which the reader does not look at,
 // picks the display facts: its first byte (when not 0) the system icon size,
 // its second the screen depth, so the choice of the entry is explored too.
+// A PNG picture (its signature in place of the header) is read as an icon of
+// that one image; images larger than the bitmap are drawn reduced.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

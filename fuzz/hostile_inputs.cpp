@@ -257,60 +257,125 @@ Bytes icon_file(const Bytes& image, std::uint8_t size_byte) {
     return b;
 }
 
+Bytes icon_image_32(int width, int height, bool with_mask) {
+    Bytes b;
+    put32le(b, 40);
+    put32le(b, static_cast<std::uint32_t>(width));
+    put32le(b, static_cast<std::uint32_t>(2 * height));
+    put16le(b, 1);
+    put16le(b, 32);
+    for (int i = 0; i < 6; ++i)
+        put32le(b, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            put32le(b, x == y ? 0xFF3366CCu : 0);
+    }
+    if (with_mask) {
+        const std::size_t stride = (static_cast<std::size_t>(width) + 31) / 32 * 4;
+        b.insert(b.end(), stride * static_cast<std::size_t>(height), 0);
+    }
+    return b;
+}
+
+Bytes icon_file_of_ties(const Bytes& image, int count) {
+    Bytes b;
+    put16le(b, 0);
+    put16le(b, 1);
+    put16le(b, static_cast<unsigned>(count));
+    const auto offset = static_cast<std::uint32_t>(6 + 16 * count);
+    for (int i = 0; i < count; ++i) {
+        put8(b, 32);
+        put8(b, 32);
+        put8(b, 0);
+        put8(b, 0);
+        put16le(b, 1);
+        put16le(b, 0);
+        put32le(b, static_cast<std::uint32_t>(image.size()));
+        put32le(b, offset);
+    }
+    b.insert(b.end(), image.begin(), image.end());
+    return b;
+}
+
 Bytes executable_with_icon(const Bytes& image, std::uint8_t size_byte) {
+    return executable_with_icons({{image, size_byte, 0, 32}});
+}
+
+Bytes executable_with_icons(const std::vector<GroupImage>& images) {
     constexpr std::uint32_t kPeAt = 0x40;
     constexpr std::uint32_t kOptionalSize = 96 + 16 * 8;
     constexpr std::uint32_t kSectionAt = 0x200;  // file offset of .rsrc
     constexpr std::uint32_t kSectionRva = 0x1000;
+    const auto count = static_cast<std::uint32_t>(images.size());
 
-    // The resource section: root (types 3 and 14), one name and one language
-    // level for each, two data entries, the group, then the image.
+    // The resource section: the root (types 3 and 14); the icon names
+    // (1 to count) and the group name (1), each with one language; the data
+    // entries of the images and of the group; the group; then the images.
+    constexpr std::uint32_t kDirectory = 16, kEntry = 8, kData = 16;
+    const std::uint32_t icon_names = kDirectory + 2 * kEntry;
+    const std::uint32_t icon_languages = icon_names + kDirectory + count * kEntry;
+    const std::uint32_t group_name = icon_languages + count * (kDirectory + kEntry);
+    const std::uint32_t group_language = group_name + kDirectory + kEntry;
+    const std::uint32_t image_data = group_language + kDirectory + kEntry;
+    const std::uint32_t group_data = image_data + count * kData;
+    const std::uint32_t group_at = group_data + kData;
+    const std::uint32_t images_at = (group_at + 6 + 14 * count + 3) & ~3u;
+
     Bytes r;
-    auto directory = [&r](std::uint32_t id, std::uint32_t target, bool subdirectory) {
+    const auto directory = [&r](unsigned entries) {
         for (int i = 0; i < 3; ++i)
             put32le(r, 0);
         put16le(r, 0);  // named entries
-        put16le(r, 1);  // numbered entries
+        put16le(r, entries);
+    };
+    const auto entry = [&r](std::uint32_t id, std::uint32_t target, bool subdirectory) {
         put32le(r, id);
         put32le(r, target | (subdirectory ? 0x80000000u : 0));
     };
-    // Root: 16 + 2 entries.
-    for (int i = 0; i < 3; ++i)
+    directory(2);
+    entry(3, icon_names, true);
+    entry(14, group_name, true);
+    directory(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        entry(i + 1, icon_languages + i * (kDirectory + kEntry), true);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        directory(1);
+        entry(0x409, image_data + i * kData, false);
+    }
+    directory(1);
+    entry(1, group_language, true);
+    directory(1);
+    entry(0x409, group_data, false);
+    std::uint32_t at = images_at;
+    for (const GroupImage& image : images) {
+        put32le(r, kSectionRva + at);
+        put32le(r, static_cast<std::uint32_t>(image.data.size()));
         put32le(r, 0);
-    put16le(r, 0);
-    put16le(r, 2);
-    put32le(r, 3);
-    put32le(r, 0x80000000u | 32);
-    put32le(r, 14);
-    put32le(r, 0x80000000u | 80);
-    directory(1, 56, true);        // @32: icon names
-    directory(0x409, 128, false);  // @56: icon languages
-    directory(1, 104, true);       // @80: group names
-    directory(0x409, 144, false);  // @104: group languages
-    constexpr std::uint32_t kGroupAt = 160, kImageAt = 184;
-    // @128, @144: the data entries.
-    put32le(r, kSectionRva + kImageAt);
-    put32le(r, static_cast<std::uint32_t>(image.size()));
+        put32le(r, 0);
+        at += static_cast<std::uint32_t>(image.data.size());
+    }
+    put32le(r, kSectionRva + group_at);
+    put32le(r, 6 + 14 * count);
     put32le(r, 0);
     put32le(r, 0);
-    put32le(r, kSectionRva + kGroupAt);
-    put32le(r, 20);
-    put32le(r, 0);
-    put32le(r, 0);
-    // @160: the group, one image with id 1.
+    // The group: its images with ids 1 to count.
     put16le(r, 0);
     put16le(r, 1);
-    put16le(r, 1);
-    put8(r, size_byte);
-    put8(r, size_byte);
-    put8(r, 0);
-    put8(r, 0);
-    put16le(r, 1);
-    put16le(r, 32);
-    put32le(r, static_cast<std::uint32_t>(image.size()));
-    put16le(r, 1);
-    r.resize(kImageAt, 0);
-    r.insert(r.end(), image.begin(), image.end());
+    put16le(r, count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const GroupImage& image = images[i];
+        put8(r, image.size_byte);
+        put8(r, image.size_byte);
+        put8(r, image.colour_count);
+        put8(r, 0);
+        put16le(r, 1);
+        put16le(r, image.bit_count);
+        put32le(r, static_cast<std::uint32_t>(image.data.size()));
+        put16le(r, i + 1);
+    }
+    r.resize(images_at, 0);
+    for (const GroupImage& image : images)
+        r.insert(r.end(), image.data.begin(), image.data.end());
     r.resize((r.size() + 0x1FF) & ~std::size_t{0x1FF}, 0);
 
     Bytes b(kSectionAt, 0);

@@ -33,9 +33,30 @@ Bytes blank_png(int width, int height, int bit_depth = 1);
 // `size_byte` is the entry's width and height byte (0 for 256).
 Bytes icon_file(const Bytes& image, std::uint8_t size_byte = 0);
 
+// The data of a 32-bit icon image of width x height (a 40-byte header, the
+// colour rows, and the mask rows when `with_mask`), transparent but for an
+// opaque diagonal. Without its mask its alpha must give the transparency.
+Bytes icon_image_32(int width, int height, bool with_mask);
+
+// An icon file (type 1) of `count` entries that all tie: 32 x 32, colour
+// count 0, bit count 0, every one naming `image`, so that the choice reads
+// the bits of each from the image's header.
+Bytes icon_file_of_ties(const Bytes& image, int count);
+
 // A PE32 executable of headers and one resource section holding one icon
 // group whose single image is `image`.
 Bytes executable_with_icon(const Bytes& image, std::uint8_t size_byte = 0);
+
+// One image of an icon group: its data and the facts the group states.
+struct GroupImage {
+    Bytes data;
+    std::uint8_t size_byte = 0;  // width and height (0 for 256)
+    std::uint8_t colour_count = 0;
+    std::uint16_t bit_count = 32;
+};
+
+// The same with one icon group of the given images, in that order.
+Bytes executable_with_icons(const std::vector<GroupImage>& images);
 
 // The cases of one decompression bomb each, at full size: the truncated
 // progressive colour JPEG of 23170 x 23170 pixels, the icon file and the

@@ -45,6 +45,11 @@ Files icon_files() {
         {"png_bomb.ico", [] { return icon_file(blank_png(kBombSide, kBombSide, 1)); }},
         {"png_1025.ico", [] { return icon_file(blank_png(1025, 1, 8)); }},
         {"png_small.ico", [] { return icon_file(blank_png(32, 32, 8), 32); }},
+        {"png_256.ico", [] { return icon_file(blank_png(256, 256, 8)); }},
+        {"png_picture.ico", [] { return blank_png(194, 313, 8); }},
+        {"png_picture_bomb.ico", [] { return blank_png(kBombSide, kBombSide, 1); }},
+        {"mask_left_out.ico", [] { return icon_file(icon_image_32(48, 48, false), 48); }},
+        {"ties_4096.ico", [] { return icon_file_of_ties(icon_image_32(32, 32, true), 4096); }},
     };
 }
 
@@ -52,6 +57,12 @@ Files exe_files() {
     return {
         {"png_bomb.exe", [] { return executable_with_icon(blank_png(kBombSide, kBombSide, 1)); }},
         {"png_small.exe", [] { return executable_with_icon(blank_png(32, 32, 8), 32); }},
+        {"png_wide.exe", [] { return executable_with_icon(blank_png(256, 64, 8), 0); }},
+        {"ties_100.exe",
+         [] {
+             return executable_with_icons(
+                 std::vector<GroupImage>(100, GroupImage{icon_image_32(1, 1, true), 32, 0, 0}));
+         }},
     };
 }
 

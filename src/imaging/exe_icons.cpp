@@ -7,6 +7,7 @@
 
 #include "imaging/bitmap.h"
 #include "imaging/ico.h"
+#include "imaging/icon_reduce.h"
 #include "platform/bytes.h"
 #include "platform/display.h"
 #include "platform/files.h"
@@ -111,8 +112,13 @@ std::optional<IconImage> extract(std::span<const std::uint8_t> data, int index) 
     entries.reserve(images.size());
     for (const GroupImage& image : images)
         entries.push_back(image.entry);
+    // An entry without a bit count is told by its image's header.
+    const auto image_bits = [&](std::size_t i) {
+        const auto image = reader.icon_image(images[i].id, group->language);
+        return image ? icon_image_bits(*image) : 0u;
+    };
     const std::size_t chosen = choose_icon_entry(entries, display::system_icon_size(),
-                                                 icon_colour_limit(display::screen_depth()));
+                                                 display::screen_depth(), image_bits);
 
     // The image: the numbered icon resource the chosen entry names, in the
     // group's language when it has that one.
@@ -121,9 +127,13 @@ std::optional<IconImage> extract(std::span<const std::uint8_t> data, int index) 
     if (!image)
         return std::nullopt;
 
+    // A larger image is reduced to fit the system icon size keeping its
+    // shape, at the top-left corner; a smaller one is stretched to it.
     const display::Size size = display::system_icon_size();
     IconImage decoded = decode_icon_image(*image);
-    if (decoded.width() != size.width || decoded.height() != size.height)
+    if (decoded.width() > size.width || decoded.height() > size.height)
+        decoded = reduce_icon_image(decoded, size);
+    else if (decoded.width() != size.width || decoded.height() != size.height)
         decoded = scale_icon_image(decoded, size.width, size.height);
     return to_screen(decoded);
 }

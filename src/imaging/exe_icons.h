@@ -23,9 +23,13 @@ int count_exe_icons(const std::string& path) noexcept;
 // The icon of the group at a zero-based index, the groups taken in the order
 // of the resource directory (named groups first, then numbered ones, each as
 // stored). Of the group's images the one that fits the system icon size at
-// the screen depth best is chosen (choose_icon_entry), decoded (a DIB or a
-// PNG image), scaled to the system icon size when it has another, and its
-// colour image converted to the screen depth; the 1-bit mask comes with it.
+// the screen depth best is chosen (choose_icon_entry, an image's own header
+// telling its bits per pixel when the group does not), decoded (a DIB or a
+// PNG image) and brought to the system icon size: an image wider or higher
+// than that is reduced to fit it keeping its shape (reduce_icon_image: top-
+// left, the rest transparent), a smaller one stretched to it (nearest pixel).
+// Its colour image is converted to the screen depth; the 1-bit mask comes
+// with it.
 // Both bitmaps are stored bottom row first. On a 32-bit screen an image with
 // alpha keeps it in the fourth byte (and `alpha` stays set); on other screens
 // the colour is weighted by alpha so that transparent pixels are black.

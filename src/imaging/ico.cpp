@@ -1,7 +1,9 @@
 #include "imaging/ico.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "imaging/png.h"
 #include "platform/bytes.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -33,9 +35,23 @@ std::uint64_t icon_colour_limit(int screen_depth) noexcept {
 }
 
 std::size_t choose_icon_entry(std::span<const IconEntry> entries, display::Size wanted,
-                              std::uint64_t colour_limit) {
+                              int screen_depth, const IconImageBits& image_bits) {
     if (entries.empty())
         fail(kIconNotValid);
+    const std::uint64_t colour_limit = icon_colour_limit(screen_depth);
+    // Bits per pixel up to the screen depth, found once per entry and only for
+    // entries that tie.
+    const auto depth_limit = static_cast<unsigned>(std::max(screen_depth, 0));
+    std::vector<std::optional<unsigned>> bits(entries.size());
+    const auto bits_of = [&](std::size_t i) {
+        if (!bits[i]) {
+            unsigned b = entries[i].bit_count;
+            if (b == 0 && image_bits)
+                b = image_bits(i);
+            bits[i] = std::min(b, depth_limit);
+        }
+        return *bits[i];
+    };
     std::size_t choice = 0;
     for (std::size_t i = 1; i < entries.size(); ++i) {
         const IconEntry& candidate = entries[i];
@@ -47,6 +63,10 @@ std::size_t choose_icon_entry(std::span<const IconEntry> entries, display::Size 
         if (!fits_as_well(candidate.width, chosen.width, wanted.width))
             continue;
         if (!fits_as_well(candidate.height, chosen.height, wanted.height))
+            continue;
+        const bool tie = colour_count(candidate) == colour_count(chosen) &&
+                         candidate.width == chosen.width && candidate.height == chosen.height;
+        if (tie && bits_of(i) < bits_of(choice))
             continue;
         choice = i;
     }
@@ -73,7 +93,9 @@ std::vector<IconEntry> read_icon_directory(std::span<const std::uint8_t> data) {
 }
 
 IconPicture::IconPicture(std::vector<std::uint8_t> data)
-    : data_(std::move(data)), header_(read_icon_file_header(data_)) {
+    : data_(std::move(data)), png_(is_png(data_)) {
+    // A PNG picture is an icon of that one image.
+    header_ = png_ ? IconFileHeader{0, 1, 1} : read_icon_file_header(data_);
     if (header_.type > 1)
         fail(kIconNotValid);
 }
@@ -101,14 +123,20 @@ const IconImage& IconPicture::image() {
 }
 
 IconPicture::Choice IconPicture::choose() const {
+    if (png_)
+        return {0, data_, 0, 0};  // at the picture's own size
     const std::vector<IconEntry> entries = read_icon_directory(data_);
-    if (entries.empty())
-        fail(kIconNotValid);
+    const ByteView file(data_, kIconNotValid);
+    const auto image_bits = [&](std::size_t i) {
+        const IconEntry& e = entries[i];
+        return file.fits(e.offset, e.bytes) ? icon_image_bits(file.sub(e.offset, e.bytes).span())
+                                            : 0u;
+    };
     const std::size_t index = choose_icon_entry(entries, display::system_icon_size(),
-                                                icon_colour_limit(display::screen_depth()));
+                                                display::screen_depth(), image_bits);
     const IconEntry& entry = entries[index];
-    const ByteView image = ByteView(data_, kIconNotValid).sub(entry.offset, entry.bytes);
-    return {index, entry, image.span()};
+    return {index, file.sub(entry.offset, entry.bytes).span(), icon_entry_pixels(entry.width),
+            icon_entry_pixels(entry.height)};
 }
 
 std::uint64_t IconPicture::draw_memory() const noexcept {
@@ -118,8 +146,7 @@ std::uint64_t IconPicture::draw_memory() const noexcept {
         return 4096;  // the generic application icon
     try {
         const Choice choice = choose();
-        return icon_image_memory(choice.data, icon_entry_pixels(choice.entry.width),
-                                 icon_entry_pixels(choice.entry.height));
+        return icon_image_memory(choice.data, choice.width, choice.height);
     } catch (const Error&) {
         return 0;  // drawing fails before it holds anything
     }
@@ -131,8 +158,7 @@ void IconPicture::choose_and_decode() {
         return;
     }
     const Choice choice = choose();
-    image_ = decode_icon_image(choice.data, icon_entry_pixels(choice.entry.width),
-                               icon_entry_pixels(choice.entry.height));
+    image_ = decode_icon_image(choice.data, choice.width, choice.height);
     chosen_ = choice.index;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <span>
@@ -41,17 +42,27 @@ inline constexpr std::uint64_t kUnlimitedColours = std::numeric_limits<std::uint
 // no limit otherwise.
 std::uint64_t icon_colour_limit(int screen_depth) noexcept;
 
-// Chooses the entry to show for a wanted size and colour limit. The first
-// entry is the starting choice; each later entry, in order, replaces the
-// choice when its colour count (byte 0: unlimited) does not exceed the limit
-// and is not smaller than the choice's, and when for the width and for the
-// height alike (bytes as they stand, 0 counting as 0) its distance from the
-// wanted size is not greater than the choice's and it is not larger than the
-// wanted size or not larger than the choice. Planes and bit count play no
-// part. Returns the index of the chosen entry; fails with "Icon image is not
-// valid" when there is no entry.
+// The bits per pixel an entry's image declares in its own header, asked for
+// entry `index` only when its bit-count field is 0 and the tie rule needs it
+// (0: unknown).
+using IconImageBits = std::function<unsigned(std::size_t index)>;
+
+// Chooses the entry to show for a wanted size on a screen of `screen_depth`
+// bits per pixel. The first entry is the starting choice; each later entry,
+// in order, replaces the choice when its colour count (byte 0: unlimited)
+// does not exceed the colour limit (icon_colour_limit) and is not smaller
+// than the choice's, and when for the width and for the height alike (bytes
+// as they stand, 0 counting as 0) its distance from the wanted size is not
+// greater than the choice's and it is not larger than the wanted size or not
+// larger than the choice.
+// Two entries of the same colour count and size tie by that rule; of those
+// the one with more bits per pixel (the bit-count field, or image_bits when
+// that is 0), counted up to the screen depth, wins, and on equal bits the
+// later one, so that the directory's order does not decide between a 256-
+// colour and a true-colour image. Returns the index of the chosen entry;
+// fails with "Icon image is not valid" when there is no entry.
 std::size_t choose_icon_entry(std::span<const IconEntry> entries, display::Size wanted,
-                              std::uint64_t colour_limit);
+                              int screen_depth, const IconImageBits& image_bits = {});
 
 // The icon file header.
 struct IconFileHeader {
@@ -68,11 +79,13 @@ IconFileHeader read_icon_file_header(std::span<const std::uint8_t> data);
 std::vector<IconEntry> read_icon_directory(std::span<const std::uint8_t> data);
 
 // An icon file held in memory. The header is checked when the picture is
-// made; the image is chosen and decoded at the first draw and kept.
+// made; the image is chosen and decoded at the first draw and kept. A PNG
+// picture (as many favicon.ico files are) is an icon file of that one image.
 class IconPicture final : public Picture {
   public:
     // Fails with "Stream read error" for data shorter than 6 bytes and with
-    // "Icon image is not valid" for a type greater than 1.
+    // "Icon image is not valid" for a type greater than 1. Data that starts
+    // with the PNG signature counts as an icon file (type 1) of one image.
     explicit IconPicture(std::vector<std::uint8_t> data);
     // Reads a whole file ("Cannot open file "%s". %s").
     static IconPicture read(const std::string& path);
@@ -102,17 +115,20 @@ class IconPicture final : public Picture {
     const std::vector<std::uint8_t>& data() const noexcept { return data_; }
 
   private:
+    // The image to show: its entry, its data and the size it is decoded at
+    // (0: its own).
     struct Choice {
         std::size_t index;
-        IconEntry entry;
         std::span<const std::uint8_t> data;
+        int width, height;
     };
     // The entry to show and its image data ("Icon image is not valid" when
-    // there is none or it lies outside the file).
+    // there is none or it lies outside the file); a PNG picture's one image.
     Choice choose() const;
     void choose_and_decode();
 
     std::vector<std::uint8_t> data_;
+    bool png_;  // a PNG picture rather than an icon file
     IconFileHeader header_;
     std::optional<IconImage> image_;
     std::optional<std::size_t> chosen_;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imaging/dib.h"
+#include "imaging/icon_reduce.h"
 #include "imaging/png.h"
 #include "platform/bytes.h"
 #include "platform/error.h"
@@ -99,12 +100,8 @@ Bitmap scale_bitmap(const Bitmap& source, int width, int height) {
     return out;
 }
 
-// A PNG image: its alpha decides everything; the mask marks the fully
-// transparent pixels, as the system derives it for such icons.
-IconImage decode_png_image(std::span<const std::uint8_t> data) {
-    IconImage icon;
-    icon.colour = decode_png(data);
-    icon.mask = make_mask(icon.colour.width(), icon.colour.height(), icon.colour.top_down());
+// Sets the mask bits of the pixels whose alpha is 0 (the mask starts clear).
+void mask_from_alpha(IconImage& icon) noexcept {
     for (int y = 0; y < icon.colour.height(); ++y) {
         const std::uint8_t* row = icon.colour.row(y);
         std::uint8_t* mask_row = icon.mask.row(y);
@@ -113,6 +110,15 @@ IconImage decode_png_image(std::span<const std::uint8_t> data) {
                 set_pixel(mask_row, x, 1, 1);
         }
     }
+}
+
+// A PNG image: its alpha decides everything; the mask marks the fully
+// transparent pixels, as the system derives it for such icons.
+IconImage decode_png_image(std::span<const std::uint8_t> data) {
+    IconImage icon;
+    icon.colour = decode_png(data);
+    icon.mask = make_mask(icon.colour.width(), icon.colour.height(), icon.colour.top_down());
+    mask_from_alpha(icon);
     icon.alpha = true;
     return icon;
 }
@@ -159,13 +165,19 @@ IconImage decode_dib_image(std::span<const std::uint8_t> bytes) {
         entry.reserved = 0;
     position += table.size();
 
-    // Both images must be there in full.
+    // The colour image must be there in full, and so must the mask, except
+    // that a 32-bit image with an alpha channel may leave its mask out or cut
+    // it short (as icons written by web tools do): its alpha then gives the
+    // transparency.
     const std::uint64_t colour_stride = dib::row_bytes(static_cast<std::uint64_t>(width), h.bpp);
     const std::uint64_t mask_stride = dib::row_bytes(static_cast<std::uint64_t>(width), 1);
     const ByteView colour_rows =
         data.sub(position, colour_stride * static_cast<std::uint64_t>(height));
-    const ByteView mask_rows =
-        data.sub(position + colour_rows.size(), mask_stride * static_cast<std::uint64_t>(height));
+    const std::uint64_t mask_at = position + colour_rows.size();
+    const std::uint64_t mask_size = mask_stride * static_cast<std::uint64_t>(height);
+    const bool alpha_channel = bpp == 32 && masks == default_masks(32);
+    const bool has_mask = data.fits(mask_at, mask_size) || !alpha_channel;
+    const ByteView mask_rows = has_mask ? data.sub(mask_at, mask_size) : ByteView();
 
     IconImage icon;
     icon.colour = Bitmap(width, height, bpp);
@@ -176,19 +188,20 @@ IconImage decode_dib_image(std::span<const std::uint8_t> bytes) {
     icon.mask = make_mask(width, height, false);
     const std::size_t colour_copy = std::min<std::size_t>(icon.colour.stride(), colour_stride);
     const std::size_t mask_copy = std::min<std::size_t>(icon.mask.stride(), mask_stride);
-    // Both views were checked whole: the rows are copied straight out of them.
+    // The views were checked whole: the rows are copied straight out of them.
     const std::uint8_t* colour_from = colour_rows.data();
     const std::uint8_t* mask_from = mask_rows.data();
     for (int r = 0; r < height; ++r) {  // r counts from the bottom row
         const int y = height - 1 - r;
         const auto row = static_cast<std::size_t>(r);
         std::copy_n(colour_from + colour_stride * row, colour_copy, icon.colour.row(y));
-        std::copy_n(mask_from + mask_stride * row, mask_copy, icon.mask.row(y));
+        if (has_mask)
+            std::copy_n(mask_from + mask_stride * row, mask_copy, icon.mask.row(y));
     }
 
     // 32-bit images whose fourth byte is not all zero carry alpha (only when
     // that byte is not part of a colour channel).
-    if (bpp == 32 && masks == default_masks(32)) {
+    if (alpha_channel) {
         for (int y = 0; y < height && !icon.alpha; ++y) {
             const std::uint8_t* row = icon.colour.row(y);
             for (int x = 0; x < width; ++x) {
@@ -199,6 +212,10 @@ IconImage decode_dib_image(std::span<const std::uint8_t> bytes) {
             }
         }
     }
+    // Without a mask the fully transparent pixels make it; an image whose
+    // alpha is all 0 tells nothing about transparency and shows opaque.
+    if (!has_mask && icon.alpha)
+        mask_from_alpha(icon);
     return icon;
 }
 
@@ -236,7 +253,49 @@ std::uint8_t blend(std::uint8_t over, std::uint8_t under, unsigned alpha) noexce
     return static_cast<std::uint8_t>((over * alpha + under * (255 - alpha) + 127) / 255);
 }
 
+// Composites a blue, green, red colour of alpha `a` over pixel x of a target
+// row.
+void composite(const Bitmap& target, std::uint8_t* row, int x, const std::uint8_t* bgr,
+               unsigned a) noexcept {
+    const int depth = target.bpp();
+    if (a == 0)
+        return;
+    if (a == 255) {
+        set_pixel(row, x, depth, screen_pixel(depth, bgr[2], bgr[1], bgr[0]));
+        return;
+    }
+    std::uint8_t red, green, blue;
+    target_colour(target, get_pixel(row, x, depth), red, green, blue);
+    set_pixel(row, x, depth,
+              screen_pixel(depth, blend(bgr[2], red, a), blend(bgr[1], green, a),
+                           blend(bgr[0], blue, a)));
+}
+
+// An image larger than the target, reduced to fit it row by row and
+// composited by the alpha the reduction gives.
+void draw_reduced(const IconImage& icon, Bitmap& target) {
+    const display::Size size =
+        icon_fit_size(icon.width(), icon.height(), {target.width(), target.height()});
+    IconReduction reduction(icon, size.width, size.height);
+    std::vector<std::uint8_t> bgra(static_cast<std::size_t>(size.width) * 4);
+    for (int y = 0; y < size.height; ++y) {
+        reduction.row(y, bgra.data());
+        std::uint8_t* row = target.row(y);
+        for (int x = 0; x < size.width; ++x) {
+            const std::uint8_t* p = &bgra[4 * static_cast<std::size_t>(x)];
+            composite(target, row, x, p, p[3]);
+        }
+    }
+}
+
 }  // namespace
+
+unsigned icon_image_bits(std::span<const std::uint8_t> data) noexcept {
+    if (is_png(data))
+        return png_bits_per_pixel(data);
+    const ByteView view(data);
+    return view.fits(14, 2) ? view.u16le(14) : 0;
+}
 
 IconImage decode_icon_image(std::span<const std::uint8_t> data, int width, int height) {
     IconImage icon = is_png(data) ? decode_png_image(data) : decode_dib_image(data);
@@ -300,12 +359,16 @@ void draw_icon(const IconImage& icon, Bitmap& target) {
     const int depth = target.bpp();
     if (depth != 32 && depth != 24 && depth != 16 && depth != 8)
         fail(kBitmapNotValid);
+    if (target.empty() || icon.colour.empty())
+        return;
+    if (icon.width() > target.width() || icon.height() > target.height()) {
+        draw_reduced(icon, target);
+        return;
+    }
     const Bitmap& colour = icon.colour;
     const Bitmap& mask = icon.mask;
-    const int width = std::min(colour.width(), target.width());
-    const int height = std::min(colour.height(), target.height());
-    if (width <= 0 || height <= 0)
-        return;
+    const int width = colour.width();
+    const int height = colour.height();
     const bool alpha = icon.alpha && colour.bpp() == 32;
     const bool mask_1bpp = mask.bpp() == 1;
 
@@ -319,18 +382,7 @@ void draw_icon(const IconImage& icon, Bitmap& target) {
         for (int x = 0; x < width; ++x) {
             const std::uint8_t* c = &bgrx[4 * static_cast<std::size_t>(x)];
             if (alpha) {
-                const unsigned a = source[4 * static_cast<std::size_t>(x) + 3];
-                if (a == 0)
-                    continue;
-                if (a == 255) {
-                    set_pixel(row, x, depth, screen_pixel(depth, c[2], c[1], c[0]));
-                    continue;
-                }
-                std::uint8_t red, green, blue;
-                target_colour(target, get_pixel(row, x, depth), red, green, blue);
-                set_pixel(row, x, depth,
-                          screen_pixel(depth, blend(c[2], red, a), blend(c[1], green, a),
-                                       blend(c[0], blue, a)));
+                composite(target, row, x, c, source[4 * static_cast<std::size_t>(x) + 3]);
                 continue;
             }
             const std::uint32_t pixel = screen_pixel(depth, c[2], c[1], c[0]);

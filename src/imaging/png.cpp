@@ -17,14 +17,10 @@ bool is_png(std::span<const std::uint8_t> data) noexcept {
            std::memcmp(view.bytes(0, sizeof kSignature), kSignature, sizeof kSignature) == 0;
 }
 
-namespace {
-
-// The bits of one pixel as the header (the IHDR chunk right after the
-// signature) declares them: bit depth times the samples of the colour type.
 unsigned png_bits_per_pixel(std::span<const std::uint8_t> data) noexcept {
     const ByteView view(data);
-    if (!view.fits(24, 2))
-        return 1;
+    if (!is_png(data) || !view.fits(24, 2))
+        return 0;
     const unsigned depth = view.u8(24);
     switch (view.u8(25)) {
         case 2:  // RGB
@@ -37,6 +33,8 @@ unsigned png_bits_per_pixel(std::span<const std::uint8_t> data) noexcept {
             return depth;
     }
 }
+
+namespace {
 
 // Owns a libpng simplified-interface image.
 struct PngImage {

@@ -11,6 +11,11 @@ namespace quillora {
 // True when the data starts with the PNG signature.
 bool is_png(std::span<const std::uint8_t> data) noexcept;
 
+// The bits of one pixel as the header (the IHDR chunk right after the
+// signature) declares them: bit depth times the samples of the colour type.
+// 0 when the data is not PNG or ends inside the header.
+unsigned png_bits_per_pixel(std::span<const std::uint8_t> data) noexcept;
+
 // The largest width and height of a PNG icon image. The icon formats hold at
 // most 256 x 256 pixels; no real icon image is larger.
 inline constexpr std::uint32_t kMaxPngIconSide = 1024;

@@ -14,6 +14,7 @@
 #include "support/failure_of.h"
 #include "support/fixtures.h"
 #include "support/ordinary_user.h"
+#include "support/png_reference.h"
 #include "support/temp_dir.h"
 
 namespace quillora {
@@ -210,6 +211,21 @@ TEST_F(Converters, SmallIconOnWhiteSystemIconSizedBitmap) {
     EXPECT_EQ(read_bytes(via_bmp + "/flor.jpg"), direct);
 }
 
+// A favicon.ico that is a PNG picture larger than the system icon size comes
+// out reduced to fit it, from the top-left corner, on white.
+TEST_F(Converters, PngFaviconIsReducedToTheSystemIconSize) {
+    testing::ReferenceImage wide{64, 32, {}};
+    for (int i = 0; i < 64 * 32; ++i)
+        wide.bgra.insert(wide.bgra.end(), {0, 0, 255, 255});
+    const std::string ico = dir.write("favicon.ico", testing::encode_png_reference(wide));
+    convert_file(Mode::IcoToBmp, ico, stem(Mode::IcoToBmp, ico));
+    const Bitmap bmp = read_bmp(out("favicon.bmp"));
+    ASSERT_EQ(bmp.width(), 32);
+    ASSERT_EQ(bmp.height(), 32);
+    EXPECT_EQ(rgb_at(bmp, 31, 15), 0xFF0000u);
+    EXPECT_EQ(rgb_at(bmp, 0, 16), 0xFFFFFFu);
+}
+
 TEST_F(Converters, NotAnIcon) {
     std::string cursor = dir.write("c.ico", std::vector<std::uint8_t>{0, 0, 2, 0, 1, 0});
     EXPECT_EQ(failure(Mode::IcoToBmp, cursor), "Icon image is not valid");
@@ -290,6 +306,8 @@ TEST_F(Converters, HostileFilesFailBeforeTheyCostMemoryOrTime) {
          hostile::icon_file(hostile::blank_png(side, side, 1)), std::string(kIconNotValid)},
         {"icon of a PNG of 1025 x 1", Mode::IcoToBmp, 32,
          hostile::icon_file(hostile::blank_png(1025, 1, 8)), std::string(kIconNotValid)},
+        {"a 1-bit PNG picture as an icon", Mode::IcoToBmp, 32, hostile::blank_png(side, side, 1),
+         std::string(kIconNotValid)},
     };
     for (const auto& c : cases) {
         display::ScopedDisplay at(c.depth);

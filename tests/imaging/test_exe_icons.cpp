@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -11,8 +12,10 @@
 #include "fuzz/hostile_inputs.h"
 #include "imaging/bitmap.h"
 #include "imaging/exe_icons.h"
+#include "imaging/icon_writer.h"
 #include "platform/display.h"
 #include "support/pe_layout.h"
+#include "support/png_reference.h"
 #include "support/temp_dir.h"
 
 namespace quillora {
@@ -165,9 +168,9 @@ std::vector<IconCase> icon_cases() {
         // A PNG image of 256 x 256, scaled down.
         for (const int depth : {32, 24, 16})
             cases.push_back({file, 1, depth, kMagenta, true});
-        // 48 x 48 at 24 bits, scaled down; no alpha.
+        // 48 x 48 at 24 bits, reduced: the reduction's edges need alpha.
         for (const int depth : {32, 16, 8})
-            cases.push_back({file, 2, depth, kCyan, false});
+            cases.push_back({file, 2, depth, kCyan, true});
     }
     for (const char* file : {"icon1_x64.dll", "icon1_x86.dll"}) {
         // 32x32 8-bit orange, or the 16x16 4-bit navy scaled up at 8 bits.
@@ -207,6 +210,110 @@ TEST(ExeIcons, MissingFileAndFolderHoldNothing) {
     EXPECT_EQ(count_exe_icons(dir.path().string()), 0);
     EXPECT_FALSE(extract_exe_icon(dir.path().string(), 0).has_value());
     EXPECT_EQ(count_exe_icons(std::string()), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Groups built in code
+
+// The data of a 32 x 32 icon image as icon files and resources store it: a
+// DIB of `bpp` bits (8 with a one-colour table), one solid opaque colour.
+Bytes dib_image(int bpp, Rgb colour) {
+    IconImage icon;
+    icon.colour = Bitmap(32, 32, bpp);
+    icon.mask = Bitmap(32, 32, 1);
+    if (bpp == 8) {
+        icon.colour.palette().assign(256, Rgbq{});
+        icon.colour.palette()[0] =
+            Rgbq{static_cast<std::uint8_t>(colour.blue), static_cast<std::uint8_t>(colour.green),
+                 static_cast<std::uint8_t>(colour.red), 0};
+    } else {
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                std::uint8_t* p = icon.colour.row(y) + x * bpp / 8;
+                p[0] = static_cast<std::uint8_t>(colour.blue);
+                p[1] = static_cast<std::uint8_t>(colour.green);
+                p[2] = static_cast<std::uint8_t>(colour.red);
+            }
+        }
+    }
+    MemoryIconStream stream;
+    EncodeIconToStream(stream, icon);
+    return Bytes(stream.bytes.begin() + 22, stream.bytes.end());
+}
+
+// A PNG image of width x height whose pixels `bgra(x, y)` gives.
+template <typename F>
+Bytes png_image(int width, int height, F bgra) {
+    testing::ReferenceImage image{width, height, {}};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::array<std::uint8_t, 4> p = bgra(x, y);
+            image.bgra.insert(image.bgra.end(), p.begin(), p.end());
+        }
+    }
+    return testing::encode_png_reference(image);
+}
+
+// A 256-colour and a true-colour image of 32 x 32 whose colour-count bytes
+// are both 0 tie: the true-colour one is taken in either order, up to the
+// screen depth; the bits come from the group or, where it says 0, from the
+// image's header.
+TEST(ExeIconsChoice, TiesGoToTheDeeperImageInEitherOrder) {
+    constexpr Rgb kRed{200, 0, 0}, kGreen200{0, 200, 0};
+    for (const bool listed : {true, false}) {
+        const hostile::GroupImage eight{dib_image(8, kRed), 32, 0,
+                                        static_cast<std::uint16_t>(listed ? 8 : 0)};
+        const hostile::GroupImage deep{dib_image(32, kGreen200), 32, 0,
+                                       static_cast<std::uint16_t>(listed ? 32 : 0)};
+        for (const bool reversed : {false, true}) {
+            const Bytes exe = hostile::executable_with_icons(reversed ? std::vector{deep, eight}
+                                                                      : std::vector{eight, deep});
+            for (const int depth : {32, 16, 8}) {
+                SCOPED_TRACE(::testing::Message() << "listed " << listed << ", reversed "
+                                                  << reversed << ", depth " << depth);
+                display::ScopedDisplay display(depth);
+                const auto icon = extract_exe_icon(exe, 0);
+                ASSERT_TRUE(icon.has_value());
+                // On an 8-bit screen colour byte 0 is over the limit: the first stays.
+                const Rgb expected = depth == 8 ? (reversed ? kGreen200 : kRed) : kGreen200;
+                EXPECT_EQ(pixel_value(icon->colour, 5, 5),
+                          screen_pixel(depth, static_cast<std::uint8_t>(expected.red),
+                                       static_cast<std::uint8_t>(expected.green),
+                                       static_cast<std::uint8_t>(expected.blue)));
+            }
+        }
+    }
+}
+
+// An image larger than the system icon size is reduced by area averaging
+// to fit it keeping its shape, at the top-left corner; the rest of the icon
+// is transparent.
+TEST(ExeIcons, LargerImagesAreReducedKeepingTheirShape) {
+    display::ScopedDisplay display(32);
+    const auto wide = png_image(64, 32, [](int, int) {
+        return std::array<std::uint8_t, 4>{255, 0, 255, 255};
+    });
+    const auto icon = extract_exe_icon(hostile::executable_with_icon(wide, 64), 0);
+    ASSERT_TRUE(icon.has_value());
+    EXPECT_EQ(icon->width(), 32);
+    EXPECT_EQ(icon->height(), 32);
+    EXPECT_TRUE(icon->alpha);
+    for (int y = 0; y < 32; ++y) {
+        SCOPED_TRACE(y);
+        const bool inside = y < 16;
+        EXPECT_EQ(mask_at(icon->mask, 31, y), !inside);
+        EXPECT_EQ(alpha_at(icon->colour, 31, y), inside ? 255 : 0);
+        EXPECT_EQ(pixel_value(icon->colour, 31, y), inside ? 0xFF00FFu : 0u);
+    }
+    // Pixels alternating black and white average to grey, not to either.
+    const auto checks = png_image(64, 64, [](int x, int y) {
+        const auto v = static_cast<std::uint8_t>((x + y) % 2 ? 255 : 0);
+        return std::array<std::uint8_t, 4>{v, v, v, 255};
+    });
+    const auto grey = extract_exe_icon(hostile::executable_with_icon(checks, 64), 0);
+    ASSERT_TRUE(grey.has_value());
+    for (const auto& [x, y] : {std::pair{0, 0}, {13, 7}, {31, 31}})
+        EXPECT_EQ(pixel_value(grey->colour, x, y), 0x808080u) << x << "," << y;
 }
 
 // ---------------------------------------------------------------------------
@@ -302,6 +409,20 @@ TEST(ExeIconsDamaged, EachDamageLosesOnlyWhatItTouches) {
         for (int index = 3; index < std::min(count, 64); ++index)
             (void)extract_exe_icon(bytes, index);
     }
+}
+
+// A group whose images all tie and name no bit count: the choice reads each
+// image's header, through the one reader's bounded look-ups, and still
+// finds the icon.
+TEST(ExeIconsHostile, ManyTiedImagesWithoutBitCounts) {
+    display::ScopedDisplay display(32);
+    const Bytes exe = hostile::executable_with_icons(std::vector<hostile::GroupImage>(
+        1000, hostile::GroupImage{hostile::icon_image_32(1, 1, true), 32, 0, 0}));
+    EXPECT_EQ(count_exe_icons(exe), 1);
+    const std::optional<IconImage> icon = extract_exe_icon(exe, 0);
+    ASSERT_TRUE(icon.has_value());
+    EXPECT_EQ(icon->width(), 32);
+    EXPECT_EQ(icon->height(), 32);
 }
 
 // A PNG image larger than any icon format holds is no icon, whatever its

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "fuzz/hostile_inputs.h"
 #include "imaging/ico.h"
 #include "imaging/icon_image.h"
+#include "imaging/png.h"
 #include "platform/display.h"
 #include "platform/error.h"
 #include "support/temp_dir.h"
@@ -272,12 +276,12 @@ IconEntry dir_entry(int width, int height, std::uint8_t colours = 0, std::uint16
 }
 
 TEST(IcoChoice, FollowsTheReplacementRule) {
-    constexpr std::uint64_t kAny = kUnlimitedColours;
+    constexpr int kAny = 32;  // a true-colour screen: no colour limit
     struct Case {
         const char* what;
         std::vector<IconEntry> entries;
         display::Size wanted;
-        std::uint64_t limit;
+        int depth;
         std::size_t chosen;
     } cases[] = {
         {"16 then 32, equal colours", {dir_entry(16, 16), dir_entry(32, 32)}, {32, 32}, kAny, 1},
@@ -315,11 +319,11 @@ TEST(IcoChoice, FollowsTheReplacementRule) {
          1},
         {"height must fit as well", {dir_entry(32, 32), dir_entry(32, 48)}, {32, 32}, kAny, 0},
         {"width must fit as well", {dir_entry(32, 32), dir_entry(40, 32)}, {32, 32}, kAny, 0},
-        {"bit count plays no part",
+        {"a tie goes to the greater bit count",
          {dir_entry(32, 32, 0, 32), dir_entry(32, 32, 0, 4)},
          {32, 32},
          kAny,
-         1},
+         0},
         {"16 wanted", {dir_entry(32, 32), dir_entry(16, 16)}, {16, 16}, kAny, 1},
         {"16 wanted, 16 first", {dir_entry(16, 16), dir_entry(32, 32)}, {16, 16}, kAny, 0},
         {"non-square wanted",
@@ -330,27 +334,27 @@ TEST(IcoChoice, FollowsTheReplacementRule) {
         {"limit 16: unlimited exceeds it",
          {dir_entry(32, 32, 16), dir_entry(32, 32, 0)},
          {32, 32},
-         16,
+         4,
          0},
         {"limit 16: the first stays even above the limit",
          {dir_entry(32, 32, 0), dir_entry(32, 32, 16)},
          {32, 32},
-         16,
+         4,
          0},
         {"limit 256: 255 colours fit",
          {dir_entry(32, 32, 16), dir_entry(32, 32, 255)},
          {32, 32},
-         256,
+         8,
          1},
         {"limit 256: the nearest fitting size",
          {dir_entry(16, 16, 2), dir_entry(32, 32, 16), dir_entry(32, 32, 0)},
          {32, 32},
-         256,
+         8,
          1},
         {"limit 2: 16 colours exceed it",
          {dir_entry(16, 16, 2), dir_entry(32, 32, 16)},
          {32, 32},
-         2,
+         1,
          0},
         {"walk: each later entry compares with the current choice",
          {dir_entry(16, 16), dir_entry(24, 24), dir_entry(48, 48), dir_entry(32, 32)},
@@ -359,15 +363,117 @@ TEST(IcoChoice, FollowsTheReplacementRule) {
          3},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(choose_icon_entry(c.entries, c.wanted, c.limit), c.chosen) << c.what;
+        EXPECT_EQ(choose_icon_entry(c.entries, c.wanted, c.depth), c.chosen) << c.what;
     }
 }
 
 TEST(IcoChoice, NoEntryIsNotAnIcon) {
-    EXPECT_EQ(error_of([] {
-                  choose_icon_entry({}, {32, 32}, kUnlimitedColours);
-              }),
-              "Icon image is not valid");
+    EXPECT_EQ(error_of([] { choose_icon_entry({}, {32, 32}, 32); }), "Icon image is not valid");
+}
+
+// Entries of the same size and colour count, told apart by their bits per
+// pixel: from the directory, or from the image's header when the directory
+// says 0. Each case runs in both directory orders.
+TEST(IcoChoice, TiesGoToTheDeeperImageUpToTheScreenDepth) {
+    struct Tagged {
+        char tag;
+        IconEntry entry;
+        unsigned header_bits;
+    };
+    const auto e = [](char tag, int size, std::uint8_t colours, std::uint16_t bits,
+                      unsigned header_bits = 0) {
+        return Tagged{tag, dir_entry(size, size, colours, bits), header_bits};
+    };
+    struct Case {
+        const char* what;
+        std::vector<Tagged> entries;
+        int depth;
+        char forward, reversed;
+    } cases[] = {
+        {"256 colours and true colour", {e('a', 32, 0, 8), e('b', 32, 0, 32)}, 32, 'b', 'b'},
+        {"bit count 0: the image header tells",
+         {e('a', 32, 0, 0, 8), e('b', 32, 0, 0, 32)},
+         32,
+         'b',
+         'b'},
+        {"directory and header mixed", {e('a', 32, 0, 24), e('b', 32, 0, 0, 32)}, 32, 'b', 'b'},
+        {"unknown bits count as 0", {e('a', 32, 0, 0, 0), e('b', 32, 0, 4)}, 32, 'b', 'b'},
+        {"three entries: the deepest",
+         {e('a', 32, 0, 4), e('b', 32, 0, 32), e('c', 32, 0, 8)},
+         32,
+         'b',
+         'b'},
+        {"equal bits: the later", {e('a', 32, 0, 32), e('b', 32, 0, 32)}, 32, 'b', 'a'},
+        {"16-bit screen: 32 bits count as 16, more than 8",
+         {e('a', 32, 0, 8), e('b', 32, 0, 32)},
+         16,
+         'b',
+         'b'},
+        {"16-bit screen: 24 and 32 bits both count as 16",
+         {e('a', 32, 0, 24), e('b', 32, 0, 32)},
+         16,
+         'b',
+         'a'},
+        {"8-bit screen: colour byte 0 stays over the limit as before",
+         {e('a', 32, 0, 8), e('b', 32, 0, 32)},
+         8,
+         'a',
+         'b'},
+        {"8-bit screen: 4 bits against 8", {e('a', 32, 16, 4), e('b', 32, 16, 8)}, 8, 'b', 'b'},
+        {"8-bit screen: 32 bits count as 8", {e('a', 32, 16, 8), e('b', 32, 16, 32)}, 8, 'b', 'a'},
+        {"the size comes first", {e('a', 16, 0, 32), e('b', 32, 0, 8)}, 32, 'b', 'b'},
+        {"the colour count comes first", {e('a', 32, 16, 32), e('b', 32, 0, 8)}, 32, 'b', 'b'},
+    };
+    for (const Case& c : cases) {
+        for (const bool reversed : {false, true}) {
+            std::vector<Tagged> tagged = c.entries;
+            if (reversed)
+                std::reverse(tagged.begin(), tagged.end());
+            std::vector<IconEntry> entries;
+            for (const Tagged& t : tagged)
+                entries.push_back(t.entry);
+            const auto header_bits = [&](std::size_t i) {
+                // Asked only for entries whose directory says nothing.
+                EXPECT_EQ(entries.at(i).bit_count, 0) << c.what;
+                return tagged.at(i).header_bits;
+            };
+            const std::size_t chosen = choose_icon_entry(entries, {32, 32}, c.depth, header_bits);
+            EXPECT_EQ(tagged.at(chosen).tag, reversed ? c.reversed : c.forward)
+                << c.what << (reversed ? ", reversed" : "");
+        }
+    }
+}
+
+// The picture reads the bits of entries whose directory says 0 from their
+// image headers, and takes the true-colour image whatever the order.
+TEST(IcoChoice, PictureTakesTheTrueColourImageOfATie) {
+    Dib palette = solid(32, 32, 0);
+    palette.bpp = 8;
+    palette.table = {{0, 0, 200, 0}};  // red
+    Dib true_colour = solid(32, 32, rgb(0, 200, 0));
+    true_colour.bpp = 32;
+    for (const std::uint16_t listed : {0, 1}) {
+        Entry eight = entry(32);
+        eight.data = palette.encode();
+        eight.bit_count = static_cast<std::uint16_t>(listed * 8);
+        Entry thirty_two = entry(32);
+        thirty_two.data = true_colour.encode();
+        thirty_two.bit_count = static_cast<std::uint16_t>(listed * 32);
+        for (const bool reversed : {false, true}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "bits listed " << listed << ", reversed " << reversed);
+            IconPicture picture(reversed ? make_ico({thirty_two, eight})
+                                         : make_ico({eight, thirty_two}));
+            EXPECT_EQ(pixel_at(drawn(picture), 5, 5), rgb(0, 200, 0));
+            EXPECT_EQ(picture.chosen_index(), reversed ? 0u : 1u);
+            // On an 8-bit screen colour byte 0 is over the limit: the first stays.
+            display::ScopedDisplay screen(8);
+            IconPicture eight_bit(reversed ? make_ico({thirty_two, eight})
+                                           : make_ico({eight, thirty_two}));
+            drawn(eight_bit, 32, 32, 8);
+            EXPECT_EQ(eight_bit.chosen_index(), 0u);
+        }
+    }
 }
 
 TEST(IcoChoice, ColourLimitFollowsTheScreenDepth) {
@@ -430,22 +536,48 @@ TEST(IcoChoice, ChosenOnceAndKept) {
     EXPECT_EQ(pixel_at(target, 20, 20), rgb(4, 5, 6));
 }
 
-TEST(IcoChoice, OnlyA48EntryIsCutToTheBitmap) {
-    Dib dib;
-    dib.width = dib.height = 48;
-    dib.pixel = [](int x, int y) {
-        return rgb(static_cast<std::uint8_t>(x * 5), static_cast<std::uint8_t>(y * 5), 77);
+// Larger images are reduced to fit the bitmap, as modern icons that hold
+// only a 256 x 256 PNG image are. Every image here is magenta with a
+// transparent top-left quarter, so the reduced one shows the same quarters.
+TEST(IcoChoice, LargerImagesAreReducedToTheBitmap) {
+    constexpr std::uint32_t kMagenta = rgb(255, 0, 255);
+    const auto transparent = [](int side) {
+        return [side](int x, int y) { return x < side / 2 && y < side / 2; };
     };
-    Entry e;
-    e.width = e.height = 48;
-    e.data = dib.encode();
-    IconPicture picture(make_ico({e}));
-    Bitmap target = drawn(picture);
-    EXPECT_EQ(picture.width(), 48);
-    EXPECT_EQ(picture.height(), 48);
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 32; ++x) {
-            ASSERT_EQ(pixel_at(target, x, y), dib.pixel(x, y)) << x << "," << y;
+    Dib dib = solid(48, 48, kMagenta);
+    dib.pixel = [t = transparent(48)](int x, int y) { return t(x, y) ? 0u : kMagenta; };
+    dib.and_bit = transparent(48);
+    Bytes rgba;
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            const bool clear = transparent(256)(x, y);
+            rgba.insert(rgba.end(), {static_cast<std::uint8_t>(clear ? 0 : 255), 0,
+                                     static_cast<std::uint8_t>(clear ? 0 : 255),
+                                     static_cast<std::uint8_t>(clear ? 0 : 255)});
+        }
+    }
+    Entry png;
+    png.width = png.height = 0;
+    png.bit_count = 32;
+    png.data = encode_png(256, 256, rgba);
+    Entry dib48;
+    dib48.width = dib48.height = 48;
+    dib48.data = dib.encode();
+    for (const auto& [what, e, side] :
+         {std::tuple{"48 x 48 DIB", dib48, 48}, std::tuple{"256 x 256 PNG", png, 256}}) {
+        for (const int depth : {32, 16}) {
+            SCOPED_TRACE(::testing::Message() << what << " at " << depth << " bits");
+            IconPicture picture(make_ico({e}));
+            Bitmap target = drawn(picture, 32, 32, depth);
+            EXPECT_EQ(picture.width(), side);
+            EXPECT_EQ(picture.height(), side);
+            for (int y = 0; y < 32; ++y) {
+                for (int x = 0; x < 32; ++x) {
+                    ASSERT_EQ(pixel_at(target, x, y),
+                              screen(depth, x < 16 && y < 16 ? rgb(255, 255, 255) : kMagenta))
+                        << x << "," << y;
+                }
+            }
         }
     }
 }
@@ -512,11 +644,12 @@ TEST(IcoDraw, EightBitXorGivesTheComplementaryColour) {
     EXPECT_EQ(index, 255u - screen(8, kColour));
 }
 
-TEST(IcoDraw, CutAtSmallTargetsAndEmptyOnes) {
+TEST(IcoDraw, ReducedOnSmallTargetsAndNothingOnEmptyOnes) {
     const IconImage icon = decode_icon_image(solid(8, 8, rgb(1, 2, 3)).encode());
     Bitmap small = create_screen_bitmap(3, 2, 24);
     draw_icon(icon, small);
-    EXPECT_EQ(pixel_at(small, 2, 1), rgb(1, 2, 3));
+    EXPECT_EQ(pixel_at(small, 1, 1), rgb(1, 2, 3));
+    EXPECT_EQ(pixel_at(small, 2, 1), rgb(255, 255, 255)) << "2 x 2: the shape is kept";
     Bitmap empty;
     EXPECT_NO_THROW(draw_icon(icon, empty));
     Bitmap none = create_screen_bitmap(0, 5, 32);
@@ -830,6 +963,105 @@ TEST(IcoAlpha, ThirtyTwoBitWithoutAlphaKeepsTheMaskRule) {
     EXPECT_FALSE(decode_icon_image(fields.encode()).alpha);
 }
 
+// Icons written by web tools often leave out the mask of a 32-bit image:
+// its alpha gives the transparency then.
+TEST(IcoAlpha, ThirtyTwoBitImageWithoutItsMaskTakesAlpha) {
+    Dib dib;
+    dib.width = 3;
+    dib.height = 2;
+    dib.bpp = 32;
+    dib.pixel = [](int x, int y) {
+        return y == 1 ? rgb(0, 0, 0, 0) : rgb(200, 10, 10, x == 0 ? 0 : 255);
+    };
+    const Bytes whole = dib.encode();
+    const std::size_t mask_bytes = 2 * 4;
+    const Bytes without(whole.begin(), whole.end() - mask_bytes);
+    const Bytes cut(whole.begin(), whole.end() - 3);
+    Dib no_alpha = dib;
+    no_alpha.pixel = [](int, int) { return rgb(0, 0, 0, 0); };
+    Bytes opaque = no_alpha.encode();
+    opaque.resize(opaque.size() - mask_bytes);
+    constexpr std::uint32_t kWhite = rgb(255, 255, 255);
+    const struct {
+        const char* what;
+        Bytes data;
+        std::uint32_t expected[2][3];  // row, column
+    } cases[] = {
+        {"mask left out",
+         without,
+         {{kWhite, rgb(200, 10, 10), rgb(200, 10, 10)}, {kWhite, kWhite, kWhite}}},
+        {"mask cut short",
+         cut,
+         {{kWhite, rgb(200, 10, 10), rgb(200, 10, 10)}, {kWhite, kWhite, kWhite}}},
+        // No alpha and no mask: nothing says a pixel is transparent.
+        {"mask left out, alpha all 0", opaque, {{0, 0, 0}, {0, 0, 0}}},
+    };
+    for (const auto& c : cases) {
+        const IconImage icon = decode_icon_image(c.data);
+        Bitmap target = create_screen_bitmap(3, 2, 32);
+        draw_icon(icon, target);
+        for (int y = 0; y < 2; ++y) {
+            for (int x = 0; x < 3; ++x)
+                EXPECT_EQ(pixel_at(target, x, y), c.expected[y][x])
+                    << c.what << " " << x << "," << y;
+        }
+        // The mask made for writers: set where the alpha is 0.
+        EXPECT_EQ(icon.mask.row(0)[0] & 0xE0, icon.alpha ? 0x80 : 0) << c.what;
+        EXPECT_EQ(icon.mask.row(1)[0] & 0xE0, icon.alpha ? 0xE0 : 0) << c.what;
+    }
+    // In a file whose entry counts the header and the colour rows alone.
+    Entry e;
+    e.width = 3;
+    e.height = 2;
+    e.bit_count = 32;
+    e.data = without;
+    IconPicture picture(make_ico({e}));
+    EXPECT_EQ(pixel_at(drawn(picture, 3, 2), 1, 0), rgb(200, 10, 10));
+    EXPECT_EQ(pixel_at(drawn(picture, 3, 2), 0, 0), kWhite);
+}
+
+// A favicon.ico that is a PNG picture is an icon of that one image.
+TEST(IcoPngPicture, IsAnIconOfOneImage) {
+    // Opaque red, transparent, half blue, opaque green.
+    const Bytes rgba = {255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 255, 128, 0, 255, 0, 255};
+    IconPicture picture(encode_png(2, 2, rgba));
+    EXPECT_EQ(picture.type(), 1);
+    EXPECT_EQ(picture.width(), 32);
+    Bitmap target = drawn(picture);
+    EXPECT_EQ(picture.chosen_index(), 0u);
+    EXPECT_EQ(picture.width(), 2);
+    EXPECT_EQ(picture.height(), 2);
+    const auto half = static_cast<std::uint8_t>((255 * 127 + 127) / 255);
+    EXPECT_EQ(pixel_at(target, 0, 0), rgb(255, 0, 0));
+    EXPECT_EQ(pixel_at(target, 1, 0), rgb(255, 255, 255));
+    EXPECT_EQ(pixel_at(target, 0, 1), rgb(half, half, 255));
+    EXPECT_EQ(pixel_at(target, 1, 1), rgb(0, 255, 0));
+    EXPECT_EQ(pixel_at(target, 2, 2), rgb(255, 255, 255));
+
+    // A logo of 194 x 313 is reduced to 20 x 32 at the top-left corner.
+    Bytes logo;
+    for (int i = 0; i < 194 * 313; ++i)
+        logo.insert(logo.end(), {10, 20, 200, 255});
+    testing::TempDir dir;
+    IconPicture read = IconPicture::read(dir.write("favicon.ico", encode_png(194, 313, logo)));
+    Bitmap reduced = drawn(read);
+    EXPECT_EQ(pixel_at(reduced, 19, 31), rgb(10, 20, 200));
+    EXPECT_EQ(pixel_at(reduced, 20, 31), rgb(255, 255, 255));
+    EXPECT_EQ(pixel_at(reduced, 0, 0), rgb(10, 20, 200));
+}
+
+TEST(IcoPngPicture, DamagedOrHugePngPicturesAreNotIcons) {
+    Bytes cut = encode_png(2, 2, Bytes(16, 200));
+    cut.resize(cut.size() / 2);
+    for (const Bytes& data : {cut, hostile::blank_png(hostile::kBombSide, hostile::kBombSide, 1),
+                              hostile::blank_png(kMaxPngIconSide + 1, 1, 8)}) {
+        IconPicture picture(data);
+        // Nothing large is held for them before they fail.
+        EXPECT_LT(picture.draw_memory(), 4096u) << data.size();
+        EXPECT_EQ(error_of([&] { drawn(picture); }), "Icon image is not valid") << data.size();
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Damaged files
 
@@ -909,6 +1141,16 @@ TEST(IcoDamage, UnreadableImageDataIsOutOfResources) {
         {"colour image cut", Bytes(good.begin(), good.begin() + 40 + 47)},
         {"huge width", edit([](Bytes& d) { set32(d, 4, 0x7FFFFFFF); })},
         {"huge height", edit([](Bytes& d) { set32(d, 8, 0x7FFFFFFE); })},
+        {"32 bits without alpha (10-10-10 bit fields), mask left out",
+         [] {
+             Dib fields = solid(4, 4);
+             fields.bpp = 32;
+             fields.compression = 3;
+             fields.bit_fields = {0x3FF00000, 0x000FFC00, 0x000003FF};
+             Bytes d = fields.encode();
+             d.resize(d.size() - 4 * 4);
+             return d;
+         }()},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(error_of([&] { decode_icon_image(c.data, 4, 4); }), "Out of system resources")
@@ -928,6 +1170,18 @@ TEST(IcoDamage, UnreadableImageDataIsOutOfResources) {
     Dib odd = solid(4, 4);
     odd.stored_height = 9;
     EXPECT_EQ(decode_icon_image(odd.encode()).height(), 4);
+}
+
+// Thousands of entries that all tie, each naming the same image: each
+// image header is read once, and the last entry wins on equal bits.
+TEST(IcoDamage, ManyTiedEntriesWithoutBitCounts) {
+    const hostile::Bytes file =
+        hostile::icon_file_of_ties(hostile::icon_image_32(32, 32, true), 65535);
+    IconPicture picture(file);
+    Bitmap target = drawn(picture);
+    EXPECT_EQ(picture.chosen_index(), 65534u);
+    EXPECT_EQ(pixel_at(target, 0, 31), rgb(0x33, 0x66, 0xCC));
+    EXPECT_EQ(pixel_at(target, 0, 0), rgb(255, 255, 255));
 }
 
 // ---------------------------------------------------------------------------

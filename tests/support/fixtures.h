@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/icon_image.h"
+#include "imaging/icon_writer.h"
 
 namespace quillora::testing {
 
@@ -102,6 +105,36 @@ inline std::vector<std::uint8_t> make_ico(const std::vector<IcoImageFixture>& im
     for (const auto& b : blobs)
         file.insert(file.end(), b.begin(), b.end());
     return file;
+}
+
+// A 24-bit icon image of width x height: `pixel(x, y)` gives 0xRRGGBB (y
+// from the top), `masked(x, y)` the mask bit (none set without it).
+inline IconImage make_icon_image(int width, int height,
+                                 const std::function<std::uint32_t(int, int)>& pixel,
+                                 const std::function<bool(int, int)>& masked = {}) {
+    IconImage icon;
+    icon.colour = Bitmap(width, height, 24);
+    icon.mask = Bitmap(width, height, 1);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = icon.colour.row(y) + 3 * x;
+            const std::uint32_t c = pixel(x, y);
+            p[0] = static_cast<std::uint8_t>(c);
+            p[1] = static_cast<std::uint8_t>(c >> 8);
+            p[2] = static_cast<std::uint8_t>(c >> 16);
+            if (masked && masked(x, y))
+                icon.mask.row(y)[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        }
+    }
+    return icon;
+}
+
+// The bytes of an icon file holding one image of width x height: 24 bits of
+// one colour (0xRRGGBB), every pixel opaque.
+inline std::vector<std::uint8_t> solid_icon_file(int width, int height, std::uint32_t rgb) {
+    MemoryIconStream stream;
+    EncodeIconToStream(stream, make_icon_image(width, height, [rgb](int, int) { return rgb; }));
+    return stream.bytes;
 }
 
 // The blue, green, red of pixel (x, y) of a bitmap of any depth.

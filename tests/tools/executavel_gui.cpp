@@ -9,10 +9,12 @@
 #include <filesystem>
 
 #include "app/frm_principal.h"
+#include "fuzz/hostile_inputs.h"
 #include "imaging/ico.h"
 #include "platform/action_table_qt.h"
 #include "platform/display.h"
 #include "platform/files.h"
+#include "support/fixtures.h"
 #include "support/qt_print.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
@@ -96,6 +98,18 @@ TEST_F(IconDialog, StepsThroughTheIconsAndSavesTheOneOnShow) {
     EXPECT_EQ(number->value(), 1);
     EXPECT_EQ(number->maximum(), 1);
     EXPECT_EQ(child<QLabel>("ntotal")->text(), QString::fromUtf8("1 Ícone(s) Encontrado(s)"));
+}
+
+// An image larger than the icon size is shown reduced to fit it, keeping its
+// shape, from the top-left corner; the rest is transparent.
+TEST_F(IconDialog, LargerImagesAreShownReducedKeepingTheirShape) {
+    const std::vector<std::uint8_t> file = testing::solid_icon_file(64, 32, 0xFF00FF);
+    const std::vector<std::uint8_t> image(file.begin() + 22, file.end());
+    open(dir.write("wide.exe", hostile::executable_with_icon(image, 64)));
+    const QImage image_shown = shown();
+    ASSERT_EQ(image_shown.size(), QSize(32, 32));
+    EXPECT_EQ(image_shown.pixel(31, 15), qRgba(255, 0, 255, 255));
+    EXPECT_EQ(qAlpha(image_shown.pixel(0, 16)), 0);
 }
 
 TEST_F(IconDialog, FileWithoutIcons) {
