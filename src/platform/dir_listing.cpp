@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace quillora::files {
 
@@ -22,12 +24,32 @@ OpenOutcome classify_open_error(int err) noexcept {
     }
 }
 
+bool listed_before(std::string_view a, std::string_view b) noexcept {
+    auto upper = [](char c) -> unsigned char {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - ('a' - 'A')) : u;
+    };
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const unsigned char x = upper(a[i]), y = upper(b[i]);
+        if (x != y)
+            return x < y;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    // The same letters but for case: the bytes decide (char_traits<char>
+    // compares them as unsigned values).
+    return a < b;
+}
+
 DirListing::DirListing(const std::string& path) {
     dir_ = ::opendir(path.c_str());
     if (dir_ == nullptr) {
         open_error_ = errno != 0 ? errno : EIO;
         outcome_ = classify_open_error(open_error_);
+        return;
     }
+    read_names();
 }
 
 DirListing::~DirListing() {
@@ -35,24 +57,44 @@ DirListing::~DirListing() {
         ::closedir(dir_);
 }
 
-bool DirListing::next(DirEntry& entry) {
-    if (dir_ == nullptr || read_error_ != 0)
-        return false;
-    errno = 0;
-    const dirent* d = ::readdir(dir_);
-    if (d == nullptr) {
-        // readdir leaves errno alone at the end of the entries.
-        read_error_ = errno;
-        return false;
+void DirListing::read_names() {
+    for (;;) {
+        errno = 0;
+        const dirent* d = ::readdir(dir_);
+        if (d == nullptr) {
+            // readdir leaves errno alone at the end of the entries.
+            read_error_ = errno;
+            break;
+        }
+        const std::size_t length = std::strlen(d->d_name);
+#ifdef DT_DIR
+        const unsigned char type = d->d_type;
+#else
+        const unsigned char type = 0;  // not told
+#endif
+        names_.push_back({text_.size(), static_cast<std::uint32_t>(length), type});
+        text_.append(d->d_name, length + 1);
     }
-    entry.name.assign(d->d_name);
-    entry.hidden = d->d_name[0] == '.';
+    auto name = [this](const Name& n) {
+        return std::string_view(text_.data() + n.offset, n.length);
+    };
+    std::sort(names_.begin(), names_.end(),
+              [&](const Name& a, const Name& b) { return listed_before(name(a), name(b)); });
+}
+
+bool DirListing::next(DirEntry& entry) {
+    if (at_ == names_.size())
+        return false;
+    const Name& listed = names_[at_++];
+    const char* name = text_.data() + listed.offset;
+    entry.name.assign(name, listed.length);
+    entry.hidden = name[0] == '.';
     entry.system = false;
     entry.directory = false;
     entry.special = false;
     mode_t kind = 0;
 #ifdef DT_DIR
-    switch (d->d_type) {
+    switch (listed.type) {
         case DT_DIR:
             entry.directory = true;
             return true;
@@ -70,9 +112,9 @@ bool DirListing::next(DirEntry& entry) {
 #endif
     struct stat st;
     if (kind == 0) {
-        // The file system does not tell the kind in the listing: ask, without
+        // The file system did not tell the kind in the listing: ask, without
         // following a link. An entry that vanished meanwhile counts as a file.
-        if (::fstatat(::dirfd(dir_), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(::dirfd(dir_), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             return true;
         kind = st.st_mode & S_IFMT;
     }
@@ -81,7 +123,7 @@ bool DirListing::next(DirEntry& entry) {
     } else if (kind == S_IFLNK) {
         // A link is never followed into, and is taken only when it leads to a
         // regular file.
-        entry.special = ::fstatat(::dirfd(dir_), d->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode);
+        entry.special = ::fstatat(::dirfd(dir_), name, &st, 0) != 0 || !S_ISREG(st.st_mode);
     } else {
         entry.special = kind != S_IFREG;
     }
