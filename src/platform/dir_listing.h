@@ -81,9 +81,11 @@ class DirListing final : public DirectoryEntries {
     int read_error() const noexcept { return read_error_; }
 
   private:
-    // One name: where it starts in text_ (each name ends with a NUL there),
-    // its length, and the kind the file system told with it (a DT_ value).
+    // One name: its first sixteen bytes as sort keys, where it starts in
+    // text_ (each name ends with a NUL there), its length, and the kind the
+    // file system told with it (a DT_ value).
     struct Name {
+        std::uint64_t key[2];
         std::size_t offset;
         std::uint32_t length;
         unsigned char type;

@@ -127,17 +127,36 @@ std::vector<std::string> names_listed(const std::string& path) {
 
 TEST(DirListing, ListsInNameOrder) {
     TempDir dir;
-    // Made in an order that is neither the listed one nor its reverse.
+    // Made in an order that is neither the listed one nor its reverse. The
+    // long names differ only after their sixteenth byte.
     for (const char* name :
          {"r2.bmp", "PHOTO.JPG", "_a.bmp", "a", "\xC3\xA9.bmp", "Z.bmp", "photo.jpg", " lead.bmp",
-          "[x].bmp", "~.bmp", ".hidden", "a.bmp", "\xC3\x89.bmp", "photo.jpeg", "R10.bmp"})
+          "0123456789abcdef-b", "[x].bmp", "~.bmp", ".hidden", "a.bmp", "0123456789ABCDEF-a",
+          "\xC3\x89.bmp", "photo.jpeg", "0123456789abcdef-a", "R10.bmp"})
         dir.write(name, "");
     fs::create_directory(dir.file("sub"));
-    EXPECT_EQ(
-        names_listed(dir.path().string()),
-        (std::vector<std::string>{" lead.bmp", ".", "..", ".hidden", "a", "a.bmp", "photo.jpeg",
-                                  "PHOTO.JPG", "photo.jpg", "R10.bmp", "r2.bmp", "sub", "Z.bmp",
-                                  "[x].bmp", "_a.bmp", "~.bmp", "\xC3\x89.bmp", "\xC3\xA9.bmp"}));
+    const std::vector<std::string> listed = {" lead.bmp",
+                                             ".",
+                                             "..",
+                                             ".hidden",
+                                             "0123456789ABCDEF-a",
+                                             "0123456789abcdef-a",
+                                             "0123456789abcdef-b",
+                                             "a",
+                                             "a.bmp",
+                                             "photo.jpeg",
+                                             "PHOTO.JPG",
+                                             "photo.jpg",
+                                             "R10.bmp",
+                                             "r2.bmp",
+                                             "sub",
+                                             "Z.bmp",
+                                             "[x].bmp",
+                                             "_a.bmp",
+                                             "~.bmp",
+                                             "\xC3\x89.bmp",
+                                             "\xC3\xA9.bmp"};
+    EXPECT_EQ(names_listed(dir.path().string()), listed);
 
     // Many names, every one once and in order.
     TempDir many;
