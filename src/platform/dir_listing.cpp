@@ -71,16 +71,22 @@ DirListing::DirListing(const std::string& path) {
     read_names();
 }
 
+thread_local DirListing::Spare DirListing::spare_;
+
 DirListing::~DirListing() {
     if (dir_ != nullptr)
         ::closedir(dir_);
+    if (names_.capacity() <= kSpareNames && names_.capacity() > spare_.names.capacity()) {
+        spare_.names = std::move(names_);
+        spare_.text = std::move(text_);
+    }
 }
 
 void DirListing::read_names() {
-    // Room for an ordinary folder from the start, rather than growing through
-    // many small blocks.
-    names_.reserve(128);
-    text_.reserve(4096);
+    names_ = std::move(spare_.names);
+    names_.clear();
+    text_ = std::move(spare_.text);
+    text_.clear();
     for (;;) {
         errno = 0;
         const dirent* d = ::readdir(dir_);

@@ -62,9 +62,9 @@ class DirectoryEntries {
 // names are all read when it is opened, and the directory stays open for as
 // long as this object lives, so each entry's kind is asked when it is handed
 // out. It holds the names of this one directory (one block of bytes) and a
-// small record for each, nothing of any other directory. "." and ".." are
-// handed out in their place in that order. A reading error ends the names
-// read: those read before it are handed out, then next() fails.
+// record of 32 bytes for each, nothing of any other directory. "." and ".."
+// are handed out in their place in that order. A reading error ends the
+// names read: those read before it are handed out, then next() fails.
 class DirListing final : public DirectoryEntries {
   public:
     explicit DirListing(const std::string& path);
@@ -91,6 +91,17 @@ class DirListing final : public DirectoryEntries {
         unsigned char type;
     };
     void read_names();
+
+    // The buffers a listing leaves for the next one on its thread. A walk
+    // lists folder after folder; buffers allocated anew for each one make
+    // the heap shrink back to the system and grow again once per folder.
+    // Those of a folder with more than kSpareNames names are not kept.
+    struct Spare {
+        std::string text;
+        std::vector<Name> names;
+    };
+    static constexpr std::size_t kSpareNames = 1024;
+    static thread_local Spare spare_;
 
     DIR* dir_ = nullptr;
     OpenOutcome outcome_ = OpenOutcome::Ok;
