@@ -96,7 +96,7 @@ TEST(DirListing, NameOrder) {
         {"photo.jpeg", "PHOTO.JPG"},
         {"PHOTO.JPG", "photo.jpg"},  // the same but for case: bytes decide
         {"ABC", "AbC"},
-        {"R10.bmp", "r2.bmp"},  // no numbers, characters
+        {"R10.bmp", "r2.bmp"},  // digits compare as characters, not as numbers
         // Letters are compared upper-cased, so signs between the capitals and
         // the small letters come after every letter.
         {"Z.bmp", "[x].bmp"},
