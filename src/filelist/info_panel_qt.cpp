@@ -101,13 +101,19 @@ void InfoPanel::fill(const std::string& path) {
     if (!files::exists(path))
         return;
     show();
+    // The values of the file described before go first: a step that fails
+    // leaves its own field and every later one empty, so the panel never
+    // shows another file's values beside this one's name.
+    for (QLabel* value : {n_arquivo_, n_tamanho_, n_criado_, n_resolucao_})
+        value->clear();
+    ver_->clear();
 
     n_arquivo_->setText(decoded(paths::file_name(path)));
 
     // The entry can only be missing here if it went away since the test
-    // above; the next step then fails on it. Show no stale size meanwhile.
-    const std::optional<std::int32_t> size = file_size(path);
-    n_tamanho_->setText(size ? QString::asprintf("%d bytes", *size) : QString());
+    // above; the size stays empty and the next step fails on it.
+    if (const std::optional<std::int32_t> size = file_size(path))
+        n_tamanho_->setText(QString::asprintf("%d bytes", *size));
 
     {
         // Only measured; the picture is released at once.

@@ -51,9 +51,10 @@ class InfoPanel {
     bool visible() const;
 
     // Describes the file at `path`, step by step: when no entry exists there,
-    // nothing changes; otherwise the fields are shown and filled in order
-    // (name, size, resolution, date, thumbnail). A failing step raises its
-    // failure and leaves the later fields as they were.
+    // nothing changes; otherwise the fields are shown, emptied with the
+    // thumbnail, and filled in order (name, size, resolution, date,
+    // thumbnail). A failing step raises its failure and leaves its own field
+    // and the later ones empty.
     void fill(const std::string& path);
 
   private:

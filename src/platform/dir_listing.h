@@ -1,9 +1,13 @@
-// Reading one directory's entries, in the order the file system returns them.
+// Reading one directory's entries, in name order.
 #pragma once
 
 #include <dirent.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quillora::files {
 
@@ -35,6 +39,12 @@ enum class OpenOutcome {
 // The outcome for an errno value left by opening a directory.
 OpenOutcome classify_open_error(int err) noexcept;
 
+// The order of a listing: names compared by their upper-case forms (ASCII
+// letters upper-cased, every other byte as it is, as an unsigned value), and
+// byte for byte where those are equal, so no two names tie. A name that is
+// the start of another comes first.
+bool listed_before(std::string_view a, std::string_view b) noexcept;
+
 // The entries of one directory, read one by one. Implemented by the real
 // listing below and by made-up listings in tests.
 class DirectoryEntries {
@@ -48,8 +58,13 @@ class DirectoryEntries {
     virtual bool read_failed() const noexcept = 0;
 };
 
-// A directory of the file system, open for as long as this object lives.
-// "." and ".." are handed out as the file system returns them.
+// A directory of the file system, listed in name order (listed_before). The
+// names are all read when it is opened, and the directory stays open for as
+// long as this object lives, so each entry's kind is asked when it is handed
+// out. It holds the names of this one directory (one block of bytes) and a
+// record of 32 bytes for each, nothing of any other directory. "." and ".."
+// are handed out in their place in that order. A reading error ends the
+// names read: those read before it are handed out, then next() fails.
 class DirListing final : public DirectoryEntries {
   public:
     explicit DirListing(const std::string& path);
@@ -59,17 +74,42 @@ class DirListing final : public DirectoryEntries {
 
     OpenOutcome outcome() const noexcept override { return outcome_; }
     bool next(DirEntry& entry) override;
-    bool read_failed() const noexcept override { return read_error_ != 0; }
+    bool read_failed() const noexcept override { return at_ == names_.size() && read_error_ != 0; }
     // The errno value of the failed open, or 0.
     int open_error() const noexcept { return open_error_; }
     // The errno value of the failed read, or 0.
     int read_error() const noexcept { return read_error_; }
 
   private:
+    // One name: its first sixteen bytes as sort keys, where it starts in
+    // text_ (each name ends with a NUL there), its length, and the kind the
+    // file system told with it (a DT_ value).
+    struct Name {
+        std::uint64_t key[2];
+        std::size_t offset;
+        std::uint32_t length;
+        unsigned char type;
+    };
+    void read_names();
+
+    // The buffers a listing leaves for the next one on its thread. A walk
+    // lists folder after folder; buffers allocated anew for each one make
+    // the heap shrink back to the system and grow again once per folder.
+    // Those of a folder with more than kSpareNames names are not kept.
+    struct Spare {
+        std::string text;
+        std::vector<Name> names;
+    };
+    static constexpr std::size_t kSpareNames = 1024;
+    static thread_local Spare spare_;
+
     DIR* dir_ = nullptr;
     OpenOutcome outcome_ = OpenOutcome::Ok;
     int open_error_ = 0;
     int read_error_ = 0;
+    std::string text_;
+    std::vector<Name> names_;  // in name order once read
+    std::size_t at_ = 0;       // the next to hand out
 };
 
 }  // namespace quillora::files

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,11 +12,13 @@
 #include <QTimer>
 #include <QToolButton>
 #include <filesystem>
+#include <functional>
 
 #include "app/frm_principal.h"
 #include "engine/copy_animation_qt.h"
 #include "engine/frm_carregar.h"
 #include "imaging/bmp.h"
+#include "imaging/jpeg.h"
 #include "platform/action_table_qt.h"
 #include "platform/dialogs_qt.h"
 #include "support/fixtures.h"
@@ -327,21 +330,74 @@ TEST_F(MainWindow, FirstFileGoneLeavesThePanelAlone) {
     EXPECT_EQ(name->text(), "b.bmp");
 }
 
-TEST_F(MainWindow, UnreadablePictureIsReportedAndTheListsStay) {
-    testing::ScriptedDialogs warnings;
-    std::string good = picture("good.bmp", 30, 20);
-    std::string bad = dir.write("bad.bmp", "BM but nothing else of a bitmap");
-    std::string unknown = dir.write("notes.txt", "text");
-    window->append({good, bad, unknown});
-    select(0);
-    select(1);
-    select(2);
-    EXPECT_EQ(warnings.warnings,
-              (QStringList{"Bitmap image is not valid", "Unknown picture file extension (.txt)"}));
-    // Name and size show the file; the steps after the failing one keep the good file's values.
-    EXPECT_EQ(name->text(), "notes.txt");
-    EXPECT_EQ(window->findChild<QLabel*>("n_resolucao")->text(), "30 x 20");
-    EXPECT_EQ(window->shown_list().size(), 3u);
+// Notes what the information panel shows at the moment each warning is
+// given.
+struct PanelAtWarnings : testing::ScriptedDialogs {
+    std::function<QStringList()> panel;
+    QList<QStringList> seen;
+    void warn(QWidget* parent, const QString& title, const QString& text) override {
+        seen << panel();
+        ScriptedDialogs::warn(parent, title, text);
+    }
+};
+
+// A file that cannot be described is reported, and by then nothing of the
+// file described before is left beside its name: the failing step's field,
+// the ones after it and the thumbnail are empty. The lists stay.
+TEST_F(MainWindow, UnreadablePictureIsReportedWithNothingOfTheFileBefore) {
+    PanelAtWarnings dialogs;
+    auto text = [&](const char* field) { return window->findChild<QLabel*>(field)->text(); };
+    const QLabel* thumbnail = window->findChild<QLabel*>("ver");
+    dialogs.panel = [&] {
+        return QStringList{text("n_arquivo"), text("n_tamanho"), text("n_resolucao"),
+                           text("n_criado"),
+                           thumbnail->pixmap().isNull() ? "no thumbnail" : "thumbnail"};
+    };
+    const std::string good = dir.file("good.jpg");
+    encode_jpeg(testing::pattern_bitmap(30, 20), good);
+    const std::string pipe = dir.file("pipe.jpg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string old = picture("old.bmp", 40, 30);
+    const timespec times[2] = {{100000, 0}, {100000, 0}};  // 1970: no FAT date
+    ASSERT_EQ(::utimensat(AT_FDCWD, old.c_str(), times, 0), 0);
+    const QString old_size = QString("%1 bytes").arg(std::filesystem::file_size(old));
+
+    struct Case {
+        std::string path;
+        QString warning;
+        QStringList panel;  // name, size, resolution, date, thumbnail
+    };
+    const Case cases[] = {
+        {dir.write("bad.bmp", "BM but nothing else of a bitmap"),
+         "Bitmap image is not valid",
+         {"bad.bmp", "31 bytes", "", "", "no thumbnail"}},
+        {dir.write("damaged.jpg", "not a jpeg"),
+         "JPEG error #53",
+         {"damaged.jpg", "10 bytes", "", "", "no thumbnail"}},
+        {dir.write("notes.txt", "text"),
+         "Unknown picture file extension (.txt)",
+         {"notes.txt", "4 bytes", "", "", "no thumbnail"}},
+        {pipe,
+         QString::fromStdString("Cannot open file \"" + pipe + "\". Not a regular file"),
+         {"pipe.jpg", "0 bytes", "", "", "no thumbnail"}},
+        {old,
+         "Invalid argument to date encode",
+         {"old.bmp", old_size, "40 x 30", "", "no thumbnail"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        window->append({good, c.path});
+        select(list->count() - 2);
+        ASSERT_EQ(text("n_resolucao"), "30 x 20");
+        ASSERT_FALSE(thumbnail->pixmap().isNull());
+        select(list->count() - 1);
+        ASSERT_EQ(dialogs.warnings.size(), dialogs.seen.size());
+        EXPECT_EQ(dialogs.warnings.last(), c.warning);
+        EXPECT_EQ(dialogs.seen.last(), c.panel);
+        EXPECT_EQ(dialogs.panel(), c.panel);
+    }
+    EXPECT_EQ(dialogs.warnings.size(), static_cast<qsizetype>(std::size(cases)));
+    EXPECT_EQ(window->shown_list().size(), 2 * std::size(cases));
     EXPECT_TRUE(window->isEnabled());
 }
 

@@ -1,5 +1,5 @@
-// Listing one directory: entries in the file system's order, their kinds, and
-// how opening and reading fail.
+// Listing one directory: entries in name order, their kinds, and how opening
+// and reading fail.
 #include "platform/dir_listing.h"
 
 #include <dirent.h>
@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "support/ordinary_user.h"
@@ -85,22 +87,89 @@ TEST(DirListing, ReportsEveryEntryWithItsKind) {
     }
 }
 
-TEST(DirListing, KeepsTheFileSystemsOrder) {
-    TempDir dir;
-    // Enough names that a sorted listing would almost surely differ from the
-    // order the file system keeps.
-    for (int i = 0; i < 300; ++i)
-        dir.write("f" + std::to_string(i * 7919 % 1000) + ".bmp", "");
-    std::vector<std::string> reference;
-    for (const auto& e : fs::directory_iterator(dir.path()))
-        reference.push_back(e.path().filename().string());
-
-    std::vector<std::string> names;
-    for (const DirEntry& e : list_all(dir.path().string())) {
-        if (e.name != "." && e.name != "..")
-            names.push_back(e.name);
+TEST(DirListing, NameOrder) {
+    // Each pair in order: the first is listed before the second.
+    const std::pair<std::string_view, std::string_view> table[] = {
+        {"a", "B"},
+        {"B", "c"},
+        {"a", "a.bmp"},  // a name that starts another comes first
+        {"photo.jpeg", "PHOTO.JPG"},
+        {"PHOTO.JPG", "photo.jpg"},  // the same but for case: bytes decide
+        {"ABC", "AbC"},
+        {"R10.bmp", "r2.bmp"},  // digits compare as characters, not as numbers
+        // Letters are compared upper-cased, so signs between the capitals and
+        // the small letters come after every letter.
+        {"Z.bmp", "[x].bmp"},
+        {"z.bmp", "[x].bmp"},
+        {"a.bmp", "_a.bmp"},
+        {" lead", "."},
+        {".", ".."},
+        {"..", ".hidden"},
+        // Bytes past ASCII are unsigned and not folded.
+        {"~", "\x80"},
+        {"\xC3\x89.bmp", "\xC3\xA9.bmp"},
+        {"\xE9", "\xFF"},
+    };
+    for (auto [first, second] : table) {
+        SCOPED_TRACE(std::string(first) + " | " + std::string(second));
+        EXPECT_TRUE(listed_before(first, second));
+        EXPECT_FALSE(listed_before(second, first));
+        EXPECT_FALSE(listed_before(first, first));
     }
-    EXPECT_EQ(names, reference);
+}
+
+std::vector<std::string> names_listed(const std::string& path) {
+    std::vector<std::string> names;
+    for (const DirEntry& e : list_all(path))
+        names.push_back(e.name);
+    return names;
+}
+
+TEST(DirListing, ListsInNameOrder) {
+    TempDir dir;
+    // Made in an order that is neither the listed one nor its reverse. The
+    // long names differ only after their sixteenth byte.
+    for (const char* name :
+         {"r2.bmp", "PHOTO.JPG", "_a.bmp", "a", "\xC3\xA9.bmp", "Z.bmp", "photo.jpg", " lead.bmp",
+          "0123456789abcdef-b", "[x].bmp", "~.bmp", ".hidden", "a.bmp", "0123456789ABCDEF-a",
+          "\xC3\x89.bmp", "photo.jpeg", "0123456789abcdef-a", "R10.bmp"})
+        dir.write(name, "");
+    fs::create_directory(dir.file("sub"));
+    const std::vector<std::string> listed = {" lead.bmp",
+                                             ".",
+                                             "..",
+                                             ".hidden",
+                                             "0123456789ABCDEF-a",
+                                             "0123456789abcdef-a",
+                                             "0123456789abcdef-b",
+                                             "a",
+                                             "a.bmp",
+                                             "photo.jpeg",
+                                             "PHOTO.JPG",
+                                             "photo.jpg",
+                                             "R10.bmp",
+                                             "r2.bmp",
+                                             "sub",
+                                             "Z.bmp",
+                                             "[x].bmp",
+                                             "_a.bmp",
+                                             "~.bmp",
+                                             "\xC3\x89.bmp",
+                                             "\xC3\xA9.bmp"};
+    EXPECT_EQ(names_listed(dir.path().string()), listed);
+
+    // Many names, every one once and in order.
+    TempDir many;
+    std::vector<std::string> expected = {".", ".."};
+    for (int i = 0; i < 3000; ++i) {
+        const std::string name = "f" + std::to_string(i * 7919 % 3000) + ".bmp";
+        many.write(name, "");
+        expected.push_back(name);
+    }
+    // Digits and "." come before letters, and the letters are all small:
+    // plain byte order is the listed order here.
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names_listed(many.path().string()), expected);
 }
 
 TEST(DirListing, EndStaysTheEnd) {
