@@ -78,8 +78,12 @@ class ListBox : public QDialog {
         const int frame = 2 * list->frameWidth() +
                           2 * static_cast<int>(list->document()->documentMargin()) +
                           style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list) + 4;
-        list->setMinimumSize(std::clamp(widest + frame, 480, std::max(480, screen.width() * 2 / 3)),
-                             160);
+        // Two thirds of the screen at most for the whole box, the icon's
+        // column and the margins included; longer lines wrap.
+        const int beside = size + 4 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin) +
+                           style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+        list->setMinimumSize(
+            std::clamp(widest + frame, 480, std::max(480, screen.width() * 2 / 3 - beside)), 160);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
         QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
         ok->setDefault(true);
@@ -89,7 +93,9 @@ class ListBox : public QDialog {
         layout->addWidget(label, 0, 1);
         layout->addWidget(list, 1, 1);
         layout->addWidget(buttons, 2, 0, 1, 2);
-        setMinimumWidth(title_bar_width(*this, title));
+        // As wide as the title needs, and never narrower than the lines'
+        // room: an explicit minimum replaces the layout's own.
+        setMinimumWidth(std::max(title_bar_width(*this, title), layout->minimumSize().width()));
         ok->setFocus();
     }
 

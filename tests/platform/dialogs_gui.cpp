@@ -173,6 +173,7 @@ TEST(ListBoxes, LongLinesWrapAndShortOnesFit) {
         int horizontal_range = -1;
         int lines_of_first = 0, lines_of_long = 0;
         bool first_fits = false;
+        bool list_inside = false;
     } seen;
     testing::WhenShown<QDialog> answer([&](QDialog* box) {
         auto* list = box->findChild<QPlainTextEdit*>("linhas");
@@ -183,6 +184,9 @@ TEST(ListBoxes, LongLinesWrapAndShortOnesFit) {
         seen.lines_of_first = first.layout() ? first.layout()->lineCount() : 0;
         seen.lines_of_long = first.next().layout() ? first.next().layout()->lineCount() : 0;
         seen.first_fits = list->fontMetrics().horizontalAdvance(path) <= list->viewport()->width();
+        // A window is given at most two thirds of the screen: the lines'
+        // room must lie inside what the box was given.
+        seen.list_inside = box->rect().contains(list->geometry());
         box->accept();
     });
     dialogs().list_box(nullptr, ListBoxKind::Warning, "Quillora 1.0",
@@ -193,6 +197,7 @@ TEST(ListBoxes, LongLinesWrapAndShortOnesFit) {
     EXPECT_EQ(seen.lines_of_first, 1);  // the box is wide enough for a usual line
     EXPECT_TRUE(seen.first_fits);
     EXPECT_GT(seen.lines_of_long, 1);
+    EXPECT_TRUE(seen.list_inside);
 }
 
 }  // namespace
