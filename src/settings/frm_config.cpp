@@ -5,6 +5,9 @@
 #include <QProxyStyle>
 #include <QStyleOption>
 #include <QTabBar>
+#include <QTabWidget>
+#include <algorithm>
+#include <initializer_list>
 
 #include "platform/default_button_qt.h"
 #include "platform/dialogs_qt.h"
@@ -35,6 +38,29 @@ std::string local_bytes(const QString& text) {
     return text.toLocal8Bit().toStdString();
 }
 
+// The layout is drawn for the program's usual font. At a larger one the
+// texts of the labels, check boxes and page tabs would be cut at the right:
+// the pages, their full-width controls and the dialog grow by what the
+// widest text lacks, and the buttons stay centred below.
+void widen_for_font(Ui::Tform_config& ui, QDialog& dialog) {
+    QTabWidget* pages = ui.paginas;
+    int lacking = pages->tabBar()->sizeHint().width() - pages->width();
+    for (QWidget* text :
+         std::initializer_list<QWidget*>{ui.c_salvar, ui.c_buscar, ui.manter_subpastas,
+                                         ui.minimizar, ui.c_cor1, ui.c_cor2, ui.linhash}) {
+        lacking = std::max(lacking, text->sizeHint().width() - text->width());
+    }
+    if (lacking <= 0)
+        return;
+    for (QWidget* wide : std::initializer_list<QWidget*>{
+             ui.c_salvar, ui.dir_salvar, ui.c_buscar, ui.dir_buscar, ui.manter_subpastas,
+             ui.minimizar, ui.c_cor1, ui.c_cor2, ui.linhash, pages, &dialog}) {
+        wide->resize(wide->width() + lacking, wide->height());
+    }
+    for (QWidget* button : std::initializer_list<QWidget*>{ui.bt_ok, ui.bt_cancelar})
+        button->move(button->x() + lacking / 2, button->y());
+}
+
 }  // namespace
 
 Tform_config::Tform_config(QWidget* parent)
@@ -42,6 +68,7 @@ Tform_config::Tform_config(QWidget* parent)
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    widen_for_font(*ui_, *this);
     setFixedSize(size());
 
     QTabBar* tabs = ui_->paginas->tabBar();

@@ -132,6 +132,33 @@ TEST_F(OptionsDialog, Layout) {
     EXPECT_EQ(child<QPushButton>(&dialog, "bt_cancelar")->text(), "Cancelar");
 }
 
+// At a font half as large again no text is cut at the right: the dialog
+// grows, its texts and tabs fit, everything stays inside its page, and the
+// buttons stay centred.
+TEST_F(OptionsDialog, LargerFontsWidenTheDialog) {
+    const QFont normal = QApplication::font();
+    QFont large = normal;
+    large.setPointSizeF(normal.pointSizeF() * 1.5);
+    QApplication::setFont(large);
+    {
+        Tform_config dialog;
+        auto* pages = child<QTabWidget>(&dialog, "paginas");
+        EXPECT_GT(dialog.width(), 409);
+        EXPECT_LE(pages->tabBar()->sizeHint().width(), pages->width());
+        for (const char* name : {"c_salvar", "c_buscar", "manter_subpastas", "minimizar", "c_cor1",
+                                 "c_cor2", "linhash"}) {
+            auto* text = child<QWidget>(&dialog, name);
+            EXPECT_LE(text->sizeHint().width(), text->width()) << name;
+            EXPECT_TRUE(text->parentWidget()->rect().contains(text->geometry())) << name;
+        }
+        EXPECT_TRUE(dialog.rect().contains(pages->geometry()));
+        auto* ok_button = child<QWidget>(&dialog, "bt_ok");
+        auto* cancel = child<QWidget>(&dialog, "bt_cancelar");
+        EXPECT_NEAR(ok_button->x() + cancel->geometry().right(), dialog.width(), 4);
+    }
+    QApplication::setFont(normal);
+}
+
 TEST_F(OptionsDialog, FirstRunOkWritesAllValuesInOrder) {
     ASSERT_TRUE(open_options([](Tform_config& dialog) {
         EXPECT_EQ(child<QLineEdit>(&dialog, "dir_salvar")->text(), "");
