@@ -55,7 +55,8 @@ class JpegPicture final : public Picture {
 
     // Draws the picture at the target's top-left corner. A colour picture
     // not decoded yet that is drawn onto a 32 or 24-bit target of exactly its
-    // size is decoded straight into the target's rows (the same pixels as
+    // size as shown is decoded straight into the target's rows, or through a
+    // band of a few rows when it is turned or CMYK (the same pixels as
     // decoding first and copying, without the intermediate bitmap; the
     // picture then keeps no pixels of its own). Otherwise the picture is
     // decoded once and its bitmap drawn with quillora::draw.
