@@ -47,12 +47,13 @@ DecodedRows::DecodedRows(Bitmap& target, int stored_width, int stored_height, in
     if (!direct_)
         band_.resize(width * static_cast<std::size_t>(in_bytes) * kBatchRows);
     if (colour_ && in_bytes_ != out_bytes_)
-        converted_.resize(width * static_cast<std::size_t>(out_bytes_));
+        converted_.resize(width * static_cast<std::size_t>(out_bytes_) * kBatchRows);
 }
 
 std::uint64_t DecodedRows::memory(int stored_width) noexcept {
+    // The band and its converted rows.
     const std::uint64_t row = std::uint64_t{static_cast<unsigned>(std::max(stored_width, 0))} * 4;
-    return row * kBatchRows + row;
+    return row * kBatchRows * 2;
 }
 
 void DecodedRows::read_batch(j_decompress_ptr cinfo) noexcept {
@@ -66,19 +67,22 @@ void DecodedRows::read_batch(j_decompress_ptr cinfo) noexcept {
             direct_ ? target_.row(static_cast<int>(first + i)) : band_.data() + i * band_stride;
     }
     const JDIMENSION got = jpeg_read_scanlines(cinfo, rows, count);
+    const std::size_t converted_stride = static_cast<std::size_t>(width_) * out_bytes_;
+    const std::uint8_t* done[kBatchRows];
     for (JDIMENSION i = 0; i < got; ++i) {
         std::uint8_t* row = rows[i];
         if (colour_ && converted_.empty()) {
             colour_->convert(row, row, width_);
         } else if (colour_) {
-            colour_->convert(row, converted_.data(), width_);
-            row = converted_.data();
+            colour_->convert(row, converted_.data() + i * converted_stride, width_);
+            row = converted_.data() + i * converted_stride;
         } else if (out_bytes_ == 4) {
             clear_fourth_bytes(row, width_);
         }
-        if (!direct_)
-            placed_.put(static_cast<int>(first + i), row);
+        done[i] = row;
     }
+    if (!direct_)
+        placed_.put(static_cast<int>(first), done, static_cast<int>(got));
 }
 
 }  // namespace quillora::jpeg_library

@@ -50,7 +50,7 @@ class DecodedRows {
     // The library writes into the target's rows.
     bool direct_;
     // Otherwise into the band, and the conversion (when not in place) into
-    // `converted_`.
+    // as many rows of `converted_`.
     std::vector<std::uint8_t> band_, converted_;
 };
 

@@ -19,53 +19,60 @@ OrientedRows::OrientedRows(Bitmap& target, int stored_width, int stored_height,
       width_(stored_width),
       height_(stored_height),
       orientation_(orientation >= 1 && orientation <= 8 ? orientation : 1),
-      bytes_(target.bpp() / 8),
-      down_(target.top_down() ? static_cast<std::ptrdiff_t>(target.stride())
-                              : -static_cast<std::ptrdiff_t>(target.stride())) {}
+      bytes_(target.bpp() / 8) {}
 
-void OrientedRows::put(int y, const std::uint8_t* row) const noexcept {
-    Bitmap& t = *target_;
-    const std::ptrdiff_t across = bytes_;
-    const std::ptrdiff_t last_x = static_cast<std::ptrdiff_t>(width_ - 1) * across;
-    // Where the stored row's first pixel goes, and the step to the next one.
-    std::uint8_t* to = nullptr;
-    std::ptrdiff_t step = 0;
-    switch (orientation_) {
-        case 1:
-            std::memcpy(t.row(y), row, static_cast<std::size_t>(width_) * bytes_);
-            return;
-        case 2:
-            to = t.row(y) + last_x, step = -across;
-            break;
-        case 3:
-            to = t.row(height_ - 1 - y) + last_x, step = -across;
-            break;
-        case 4:
-            std::memcpy(t.row(height_ - 1 - y), row, static_cast<std::size_t>(width_) * bytes_);
-            return;
-        case 5:
-            to = t.row(0) + y * across, step = down_;
-            break;
-        case 6:
-            to = t.row(0) + (height_ - 1 - y) * across, step = down_;
-            break;
-        case 7:
-            to = t.row(width_ - 1) + (height_ - 1 - y) * across, step = -down_;
-            break;
-        default:  // 8
-            to = t.row(width_ - 1) + y * across, step = -down_;
-            break;
-    }
+void OrientedRows::put(int first, const std::uint8_t* const* rows, int count) const noexcept {
     switch (bytes_) {
         case 4:
-            scatter<4>(row, width_, to, step);
+            put_pixels<4>(first, rows, count);
             break;
         case 3:
-            scatter<3>(row, width_, to, step);
+            put_pixels<3>(first, rows, count);
             break;
         default:
-            scatter<1>(row, width_, to, step);
+            put_pixels<1>(first, rows, count);
             break;
+    }
+}
+
+template <int kBytes>
+void OrientedRows::put_pixels(int first, const std::uint8_t* const* rows,
+                              int count) const noexcept {
+    Bitmap& t = *target_;
+    const std::size_t row_bytes = static_cast<std::size_t>(width_) * kBytes;
+    const std::ptrdiff_t last_x = static_cast<std::ptrdiff_t>(width_ - 1) * kBytes;
+    if (orientation_ <= 4) {
+        for (int i = 0; i < count; ++i) {
+            const int y = first + i;
+            switch (orientation_) {
+                case 1:
+                    std::memcpy(t.row(y), rows[i], row_bytes);
+                    break;
+                case 2:
+                    scatter<kBytes>(rows[i], width_, t.row(y) + last_x, -kBytes);
+                    break;
+                case 3:
+                    scatter<kBytes>(rows[i], width_, t.row(height_ - 1 - y) + last_x, -kBytes);
+                    break;
+                default:  // 4
+                    std::memcpy(t.row(height_ - 1 - y), rows[i], row_bytes);
+                    break;
+            }
+        }
+        return;
+    }
+    // Stored pixel (x, y) goes to row x (5, 6) or width - 1 - x (7, 8) of the
+    // target, at column y (5, 8) or height - 1 - y (6, 7).
+    const bool rows_from_bottom = orientation_ == 7 || orientation_ == 8;
+    const bool columns_from_right = orientation_ == 6 || orientation_ == 7;
+    const std::ptrdiff_t column =
+        static_cast<std::ptrdiff_t>(columns_from_right ? height_ - 1 - first : first) * kBytes;
+    const std::ptrdiff_t next = columns_from_right ? -kBytes : kBytes;
+    for (int x = 0; x < width_; ++x) {
+        std::uint8_t* to = t.row(rows_from_bottom ? width_ - 1 - x : x) + column;
+        const std::ptrdiff_t from = static_cast<std::ptrdiff_t>(x) * kBytes;
+        for (int i = 0; i < count; ++i, to += next)
+            std::memcpy(to, rows[i] + from, kBytes);
     }
 }
 

@@ -25,14 +25,18 @@ class OrientedRows {
   public:
     OrientedRows(Bitmap& target, int stored_width, int stored_height, int orientation) noexcept;
 
-    // Stored row y: stored_width pixels of the target's depth.
-    void put(int y, const std::uint8_t* row) const noexcept;
+    // Stored rows first to first + count - 1, each stored_width pixels of the
+    // target's depth. Orientations 5 to 8 turn rows into columns: a batch of
+    // rows is placed column by column, so that each row of the target gets
+    // `count` adjacent pixels at once instead of one pixel a row.
+    void put(int first, const std::uint8_t* const* rows, int count) const noexcept;
 
   private:
+    template <int kBytes>
+    void put_pixels(int first, const std::uint8_t* const* rows, int count) const noexcept;
+
     Bitmap* target_;
     int width_, height_, orientation_, bytes_;
-    // Between vertically adjacent rows of the target, top to bottom.
-    std::ptrdiff_t down_;
 };
 
 }  // namespace quillora
