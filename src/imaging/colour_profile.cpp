@@ -246,11 +246,23 @@ class MatrixConversion final : public ColourConversion {
     }
 
     void convert(const std::uint8_t* in, std::uint8_t* out, int pixels) const noexcept override {
-        for (int i = 0; i < pixels; ++i, in += bytes_, out += bytes_) {
+        if (bytes_ == 4)
+            convert_pixels<4>(columns_, encoded_, in, out, pixels);
+        else
+            convert_pixels<3>(columns_, encoded_, in, out, pixels);
+    }
+
+  private:
+    // The tables come in as arguments: the stores through `out` could alias
+    // members, which would make the compiler read them again every pixel.
+    template <int kBytes>
+    static void convert_pixels(const std::int32_t (*columns)[256][4], const std::uint8_t* encoded,
+                               const std::uint8_t* in, std::uint8_t* out, int pixels) noexcept {
+        for (int i = 0; i < pixels; ++i, in += kBytes, out += kBytes) {
             // Blue, green, red in; red, green, blue in the tables.
-            const std::int32_t* r = columns_[0][in[2]];
-            const std::int32_t* g = columns_[1][in[1]];
-            const std::int32_t* b = columns_[2][in[0]];
+            const std::int32_t* r = columns[0][in[2]];
+            const std::int32_t* g = columns[1][in[1]];
+            const std::int32_t* b = columns[2][in[0]];
             int level[3];
 #if defined(__SSE2__)
             __m128i sum = _mm_add_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(r)),
@@ -260,22 +272,20 @@ class MatrixConversion final : public ColourConversion {
             __m128i packed = _mm_packs_epi32(sum, sum);
             packed =
                 _mm_min_epi16(_mm_max_epi16(packed, _mm_setzero_si128()), _mm_set1_epi16(kOne));
-            level[0] = _mm_extract_epi16(packed, 0);
-            level[1] = _mm_extract_epi16(packed, 1);
+            const auto red_green = static_cast<std::uint32_t>(_mm_cvtsi128_si32(packed));
+            level[0] = static_cast<int>(red_green & 0xFFFF);
+            level[1] = static_cast<int>(red_green >> 16);
             level[2] = _mm_extract_epi16(packed, 2);
 #else
             for (int c = 0; c < 3; ++c)
                 level[c] = std::clamp(r[c] + g[c] + b[c], 0, kOne);
 #endif
-            out[0] = encoded_[level[2]];
-            out[1] = encoded_[level[1]];
-            out[2] = encoded_[level[0]];
-            if (bytes_ == 4)
-                out[3] = 0;
+            const std::uint8_t pixel[4] = {encoded[level[2]], encoded[level[1]], encoded[level[0]],
+                                           0};
+            std::memcpy(out, pixel, kBytes);
         }
     }
 
-  private:
     int bytes_;
     // For each channel and level: that level's linear light times the
     // matrix's column of the channel, in red, green, blue, 0.

@@ -66,7 +66,15 @@ void DecodedRows::read_batch(j_decompress_ptr cinfo) noexcept {
         rows[i] =
             direct_ ? target_.row(static_cast<int>(first + i)) : band_.data() + i * band_stride;
     }
-    const JDIMENSION got = jpeg_read_scanlines(cinfo, rows, count);
+    // The library hands out a row or two a call; the band is filled first,
+    // so that a turned band is placed with whole runs of pixels.
+    JDIMENSION got = 0;
+    while (got < count) {
+        const JDIMENSION more = jpeg_read_scanlines(cinfo, rows + got, count - got);
+        if (more == 0)
+            break;
+        got += more;
+    }
     const std::size_t converted_stride = static_cast<std::size_t>(width_) * out_bytes_;
     const std::uint8_t* done[kBatchRows];
     for (JDIMENSION i = 0; i < got; ++i) {
