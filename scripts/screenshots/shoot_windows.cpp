@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "app/action_table_qt.h"
 #include "app/application_qt.h"
 #include "app/frm_principal.h"
 #include "app/translations_qt.h"
 #include "engine/frm_progresso.h"
 #include "engine/step_list_qt.h"
+#include "platform/action_table_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/display_qt.h"
 
