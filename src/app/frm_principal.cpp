@@ -451,6 +451,7 @@ void Tform_principal::acao_converterExecute() {
     steps->set_line(2,
                     QString::fromStdString(descriptor_field(kFieldModeCaption, "=", descriptor_)));
     progresso_->show();
+    progresso_->set_run_lasting(true);
     progresso_->repaint();
 
     for (int line = 0; line < 4; ++line) {
@@ -500,6 +501,7 @@ void Tform_principal::acao_converterExecute() {
     steps->open_all();
     cancel_ = false;
     enable_again(disabled);
+    progresso_->set_run_lasting(false);
     progresso_->close();
     progress_->set_caption(QString());
     progress_->setValue(0);

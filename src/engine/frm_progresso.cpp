@@ -34,6 +34,11 @@ void Tform_progresso::showEvent(QShowEvent* event) {
 }
 
 void Tform_progresso::closeEvent(QCloseEvent* event) {
+    if (run_lasting_) {
+        event->ignore();
+        ui_->bt_cancel->click();
+        return;
+    }
     // Closing only hides the window; it is reused by the next run.
     QDialog::closeEvent(event);
     emit closed();

@@ -20,6 +20,10 @@ class Tform_progresso : public QDialog {
 
     StepList* steps() const;
 
+    // While a run lasts, a request to close the window (Alt+F4, the window
+    // manager) presses Cancel instead: the window stays until the run ends.
+    void set_run_lasting(bool lasting) noexcept { run_lasting_ = lasting; }
+
   signals:
     // The Cancel button (or Esc) was pressed.
     void cancel_clicked();
@@ -34,6 +38,7 @@ class Tform_progresso : public QDialog {
 
   private:
     std::unique_ptr<Ui::Tform_progresso> ui_;
+    bool run_lasting_ = false;
 };
 
 }  // namespace quillora

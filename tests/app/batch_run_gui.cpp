@@ -330,6 +330,32 @@ TEST_F(BatchRun, ClosingTheWindowDuringARunCancelsAndClosesAfterIt) {
     EXPECT_TRUE(dialogs.warnings.isEmpty());
 }
 
+// While a run lasts the progress window is the active one, so Alt+F4 or the
+// window manager's close reaches it: that presses Cancel, the window stays
+// until the run ends, and the main window stays open.
+TEST_F(BatchRun, ClosingTheProgressWindowDuringARunCancels) {
+    window->append(pictures(5));
+    window->batch_options().workers = 1;
+    bool shown_after_the_request = false;
+    window->batch_options().starting = [&](std::size_t i) {
+        if (i == 1) {
+            QMetaObject::invokeMethod(
+                window.get(),
+                [&] {
+                    window->progresso()->close();
+                    shown_after_the_request = window->progresso()->isVisible();
+                },
+                Qt::BlockingQueuedConnection);
+        }
+    };
+    start();
+    EXPECT_TRUE(shown_after_the_request);
+    EXPECT_EQ(outputs(), 2);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_TRUE(window->progresso()->isHidden());
+}
+
 TEST_F(BatchRun, EnabledOnlyWithFilesAndAnOutputFolder) {
     auto enabled = [this] {
         window->actions().update_all();
