@@ -76,7 +76,9 @@ std::vector<std::vector<std::size_t>> conflict_groups(const std::vector<BatchEnt
 }
 
 // Makes the entry's kept folders below the output folder, unless its source
-// is missing: a skipped or failing source leaves no empty folders.
+// is missing: a skipped source leaves no empty folders. One that fails to
+// convert may leave them; removing them again could race with another
+// worker writing into the same folder.
 void make_kept_folders(const BatchPlan& plan, const BatchEntry& entry) {
     const std::string_view name = entry.name;
     const std::string_view folders = name.substr(0, name.size() - paths::file_name(name).size());

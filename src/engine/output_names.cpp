@@ -113,6 +113,15 @@ std::vector<OutputName> unique_output_stems(const std::vector<std::string>& stem
     };
     std::unordered_map<std::string, Name> names;
     names.reserve(stems.size());
+    // The folders the stems go into are names of the run too: an output
+    // named like one of them is numbered, so a file never stands where a
+    // folder must be made, whatever the order.
+    for (const std::string& stem : stems) {
+        for (std::size_t slash = stem.find('/'); slash != std::string::npos;
+             slash = stem.find('/', slash + 1)) {
+            names[ascii_lower(stem.substr(0, slash))].given = true;
+        }
+    }
     std::vector<Name*> as_given;
     as_given.reserve(stems.size());
     for (const std::string& stem : stems)

@@ -29,7 +29,8 @@ struct OutputName {
 // "STEM (k)", k = 2, 3, ..., whose name no entry of the run has, as given or
 // as numbered before it. Names are compared with ASCII letters taken
 // without regard to case, so that no two outputs meet on a file system that
-// does not tell case.
+// does not tell case. The folders that stems with a "/" go into count as
+// names of the run: an output of a folder's name is numbered.
 std::vector<OutputName> unique_output_stems(const std::vector<std::string>& stems,
                                             std::string_view extension);
 

@@ -132,6 +132,14 @@ TEST(BatchPlan, KeptFoldersAreRelativeToTheDeepestCommonFolder) {
         {"names that are not UTF-8",
          {"/f/\xE9t\xE9/a.jpg", "/f/x/a.jpg"},
          {"\xE9t\xE9/a.bmp", "x/a.bmp"}},
+        // A file and a folder of one name: the file is numbered, in either
+        // order, so neither fails and every run gives the same names.
+        {"a file named like a folder",
+         {"/f/x.jpg", "/f/x.bmp/y.jpg"},
+         {"x (2).bmp", "x.bmp/y.bmp"}},
+        {"a folder named like a file",
+         {"/f/X.BMP/y.jpg", "/f/x.jpg"},
+         {"X.BMP/y.bmp", "x (2).bmp"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
