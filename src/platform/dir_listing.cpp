@@ -62,7 +62,7 @@ bool listed_before(std::string_view a, std::string_view b) noexcept {
 }
 
 DirListing::DirListing(const std::string& path) {
-    dir_ = ::opendir(path.c_str());
+    dir_.reset(::opendir(path.c_str()));
     if (dir_ == nullptr) {
         open_error_ = errno != 0 ? errno : EIO;
         outcome_ = classify_open_error(open_error_);
@@ -74,8 +74,6 @@ DirListing::DirListing(const std::string& path) {
 thread_local DirListing::Spare DirListing::spare_;
 
 DirListing::~DirListing() {
-    if (dir_ != nullptr)
-        ::closedir(dir_);
     if (names_.capacity() <= kSpareNames && names_.capacity() > spare_.names.capacity()) {
         spare_.names = std::move(names_);
         spare_.text = std::move(text_);
@@ -89,7 +87,7 @@ void DirListing::read_names() {
     text_.clear();
     for (;;) {
         errno = 0;
-        const dirent* d = ::readdir(dir_);
+        const dirent* d = ::readdir(dir_.get());
         if (d == nullptr) {
             // readdir leaves errno alone at the end of the entries.
             read_error_ = errno;
@@ -107,16 +105,28 @@ void DirListing::read_names() {
         listed.length = static_cast<std::uint32_t>(length);
         listed.type = type;
         text_.append(d->d_name, length + 1);
+        for (std::size_t i = 0; i < length; ++i)
+            text_.push_back(static_cast<char>(upper(d->d_name[i])));
+        text_.push_back('\0');
     }
     // Most names differ in their first sixteen bytes, so most comparisons
-    // end at the keys; sorting takes a good part of a listing's time.
-    std::sort(names_.begin(), names_.end(), [this](const Name& a, const Name& b) {
+    // end at the keys; sorting takes a good part of a listing's time. Names
+    // that share a long start (a camera's IMG_2024...) compare their
+    // upper-case forms, made once, as plain bytes.
+    auto original = [this](const Name& n) {
+        return std::string_view(text_.data() + n.offset, n.length);
+    };
+    auto upper_case = [this](const Name& n) {
+        return std::string_view(text_.data() + n.offset + n.length + 1, n.length);
+    };
+    std::sort(names_.begin(), names_.end(), [&](const Name& a, const Name& b) {
         if (a.key[0] != b.key[0])
             return a.key[0] < b.key[0];
         if (a.key[1] != b.key[1])
             return a.key[1] < b.key[1];
-        return listed_before(std::string_view(text_.data() + a.offset, a.length),
-                             std::string_view(text_.data() + b.offset, b.length));
+        if (const int order = upper_case(a).compare(upper_case(b)); order != 0)
+            return order < 0;
+        return original(a) < original(b);
     });
 }
 
@@ -152,7 +162,7 @@ bool DirListing::next(DirEntry& entry) {
     if (kind == 0) {
         // The file system did not tell the kind in the listing: ask, without
         // following a link. An entry that vanished meanwhile counts as a file.
-        if (::fstatat(::dirfd(dir_), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(::dirfd(dir_.get()), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             return true;
         kind = st.st_mode & S_IFMT;
     }
@@ -161,7 +171,7 @@ bool DirListing::next(DirEntry& entry) {
     } else if (kind == S_IFLNK) {
         // A link is never followed into, and is taken only when it leads to a
         // regular file.
-        entry.special = ::fstatat(::dirfd(dir_), name, &st, 0) != 0 || !S_ISREG(st.st_mode);
+        entry.special = ::fstatat(::dirfd(dir_.get()), name, &st, 0) != 0 || !S_ISREG(st.st_mode);
     } else {
         entry.special = kind != S_IFREG;
     }

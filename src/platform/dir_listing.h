@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,8 +62,9 @@ class DirectoryEntries {
 // A directory of the file system, listed in name order (listed_before). The
 // names are all read when it is opened, and the directory stays open for as
 // long as this object lives, so each entry's kind is asked when it is handed
-// out. It holds the names of this one directory (one block of bytes) and a
-// record of 32 bytes for each, nothing of any other directory. "." and ".."
+// out. It holds the names of this one directory with their upper-case forms
+// (one block of bytes) and a record of 32 bytes for each, nothing of any
+// other directory. "." and ".."
 // are handed out in their place in that order. A reading error ends the
 // names read: those read before it are handed out, then next() fails.
 class DirListing final : public DirectoryEntries {
@@ -82,8 +84,9 @@ class DirListing final : public DirectoryEntries {
 
   private:
     // One name: its first sixteen bytes as sort keys, where it starts in
-    // text_ (each name ends with a NUL there), its length, and the kind the
-    // file system told with it (a DT_ value).
+    // text_ (each name ends with a NUL there, followed by its upper-case form
+    // and another NUL), its length, and the kind the file system told with
+    // it (a DT_ value).
     struct Name {
         std::uint64_t key[2];
         std::size_t offset;
@@ -103,7 +106,10 @@ class DirListing final : public DirectoryEntries {
     static constexpr std::size_t kSpareNames = 1024;
     static thread_local Spare spare_;
 
-    DIR* dir_ = nullptr;
+    struct CloseDir {
+        void operator()(DIR* dir) const noexcept { ::closedir(dir); }
+    };
+    std::unique_ptr<DIR, CloseDir> dir_;
     OpenOutcome outcome_ = OpenOutcome::Ok;
     int open_error_ = 0;
     int read_error_ = 0;
