@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <new>
+#include <memory>
 
 namespace quillora {
 namespace {
@@ -84,16 +84,18 @@ cmsPluginMemHandler memory_plugin() {
     return plugin;
 }
 
-// An lcms2 context whose memory is held to kMemoryCap.
+// An lcms2 context whose memory is held to kMemoryCap; get() is null when
+// lcms2 could not make one.
 class Context {
   public:
     Context() {
         static cmsPluginMemHandler plugin = memory_plugin();
         context_ = cmsCreateContext(&plugin, &budget_);
-        if (!context_)
-            throw std::bad_alloc();
     }
-    ~Context() { cmsDeleteContext(context_); }
+    ~Context() {
+        if (context_)
+            cmsDeleteContext(context_);
+    }
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
     cmsContext get() const noexcept { return context_; }
@@ -355,6 +357,8 @@ std::unique_ptr<ColourConversion> ColourConversion::make(JpegInks inks, bool inv
         return fallback;
 
     auto context = std::make_unique<Context>();
+    if (!context->get())
+        return fallback;
     Profile profile(cmsOpenProfileFromMemTHR(context->get(), icc.data(),
                                              static_cast<cmsUInt32Number>(icc.size())));
     Profile srgb(cmsCreate_sRGBProfileTHR(context->get()));
