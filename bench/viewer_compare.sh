@@ -16,7 +16,7 @@ cd "$work"
 icc=$top/tests/data/icc
 mkdir out
 
-convert -seed 7 -size 1200x800 plasma:fractal photo.png
+convert rose: -resize 1200x800! photo.png
 convert photo.png -quality 95 plain.jpg
 convert photo.png -profile "$icc/sRGB.icc" -profile "$icc/compatibleWithAdobeRGB1998.icc" \
     -quality 95 adobe.jpg
