@@ -2,6 +2,7 @@
 # Installs every Debian package Quillora needs to build, test and run.
 #   scripts/setup.sh          build, test and fuzz tools
 #   scripts/setup.sh --bench  also the tools bench/compare.sh compares against
+#                             (and python3, which bench/viewer_compare.sh uses)
 # Works as root or through sudo; does nothing when everything is installed.
 set -euo pipefail
 
@@ -17,7 +18,7 @@ packages=(
 )
 for arg in "$@"; do
     case "$arg" in
-        --bench) packages+=(libjpeg-turbo-progs libvips-tools time) ;;
+        --bench) packages+=(libjpeg-turbo-progs libvips-tools time python3) ;;
         *) echo "usage: $0 [--bench]" >&2; exit 2 ;;
     esac
 done

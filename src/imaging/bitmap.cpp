@@ -1,5 +1,9 @@
 #include "imaging/bitmap.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -330,6 +334,19 @@ void draw(const Bitmap& source, Bitmap& target) {
             store_pixel(out + x * bytes, depth, screen_pixel(depth, c[2], c[1], c[0]));
         }
     }
+}
+
+void clear_fourth_bytes(std::uint8_t* row, int width) noexcept {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
+    for (; x + 4 <= width; x += 4) {
+        auto* p = reinterpret_cast<__m128i*>(row + 4 * x);
+        _mm_storeu_si128(p, _mm_and_si128(_mm_loadu_si128(p), keep));
+    }
+#endif
+    for (; x < width; ++x)
+        row[4 * x + 3] = 0;
 }
 
 }  // namespace quillora

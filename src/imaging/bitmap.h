@@ -101,6 +101,10 @@ void row_to_bgr(const Bitmap& bitmap, int y, std::uint8_t* out);
 // Converts row y of any bitmap to blue, green, red, 0 quads (width * 4 bytes).
 void row_to_bgrx(const Bitmap& bitmap, int y, std::uint8_t* out);
 
+// Sets the fourth byte of `width` 4-byte pixels to 0, as 32-bit bitmaps have
+// it (libjpeg-turbo and lcms2 leave 0xFF or whatever was there).
+void clear_fourth_bytes(std::uint8_t* row, int width) noexcept;
+
 // ---------------------------------------------------------------------------
 // Screen bitmaps: the screen's pixel depth, every pixel white.
 

@@ -1,5 +1,7 @@
 #include "imaging/colour_profile.h"
 
+#include "imaging/bitmap.h"
+
 #include <lcms2.h>
 #include <lcms2_plugin.h>
 
@@ -114,11 +116,6 @@ struct TransformDeleter {
     void operator()(void* transform) const noexcept { cmsDeleteTransform(transform); }
 };
 using Transform = std::unique_ptr<void, TransformDeleter>;
-
-void clear_fourth_bytes(std::uint8_t* out, int pixels) noexcept {
-    for (int i = 0; i < pixels; ++i)
-        out[4 * i + 3] = 0;
-}
 
 // Through an lcms2 transform. The context is declared first, so it outlives
 // the transform.

@@ -1,9 +1,5 @@
 #include "imaging/jpeg_rows.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 
 namespace quillora::jpeg_library {
@@ -18,19 +14,6 @@ JpegInks inks_of(j_decompress_ptr cinfo) noexcept {
         default:
             return JpegInks::kRgb;
     }
-}
-
-void clear_fourth_bytes(std::uint8_t* row, int width) noexcept {
-    int x = 0;
-#if defined(__SSE2__)
-    const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
-    for (; x + 4 <= width; x += 4) {
-        auto* p = reinterpret_cast<__m128i*>(row + 4 * x);
-        _mm_storeu_si128(p, _mm_and_si128(_mm_loadu_si128(p), keep));
-    }
-#endif
-    for (; x < width; ++x)
-        row[4 * x + 3] = 0;
 }
 
 DecodedRows::DecodedRows(Bitmap& target, int stored_width, int stored_height, int orientation,

@@ -18,10 +18,6 @@ namespace quillora::jpeg_library {
 // The inks of a file whose header has been read.
 JpegInks inks_of(j_decompress_ptr cinfo) noexcept;
 
-// libjpeg-turbo writes 0xFF as the fourth byte of its 32-bit pixels; the
-// program's 32-bit bitmaps have 0 there.
-void clear_fourth_bytes(std::uint8_t* row, int width) noexcept;
-
 class DecodedRows {
   public:
     // Rows the library reads at once.
